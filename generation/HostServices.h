@@ -19,9 +19,11 @@ class HostServices {
   // The Windows directory without a trailing "\" (for example C:\WINDOWS).
   virtual std::string WindowsDir() = 0;
 
-  // Copies a file; never replaces dest. False when the copy failed for any
-  // reason (source missing, dest present, ...).
-  virtual bool CopyFileNoOverwrite(const std::string& source, const std::string& dest) = 0;
+  enum class CopyResult { Copied, TargetExists, Failed };
+
+  // Copies a file; never replaces dest. TargetExists when dest was already
+  // there (left untouched); Failed for any other failure (source missing, ...).
+  virtual CopyResult CopyFileNoOverwrite(const std::string& source, const std::string& dest) = 0;
 
   // Creates dir together with its missing parents, outermost first. Whether
   // that worked is not reported: later file operations find out.
@@ -34,7 +36,9 @@ class HostServices {
   virtual void ReplaceFile(const std::string& path, const std::string& bytes) = 0;
 
   // The directory chooser, starting from start (the executable's path).
-  // The chosen directory text exactly as entered, or nothing on cancel.
+  // The chosen directory text exactly as entered, or nothing on cancel. The
+  // chooser itself creates nothing: WriteDriverPackage creates the chosen
+  // directory (with its parents) right after the chooser has closed.
   virtual std::optional<std::string> ChooseDirectory(const std::string& start) = 0;
 
   // The program's plain message box: returns when the user closed it.

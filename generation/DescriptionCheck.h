@@ -1,0 +1,17 @@
+#pragma once
+// Guards against registry values that would make the package unsafe: file
+// names that reach outside the driver store or the chosen directory, and
+// values whose control characters would break the INF file's structure.
+
+#include "generation/DriverLookup.h"
+
+namespace vormlan::generation {
+
+// Throws vormlan::Exception naming the offending registry value when a file
+// value (or a "Dependent Files" entry) is not a bare file name — it holds
+// "\", "/" or ":", or is "." or ".." — or when any value written into the
+// INF holds a line break or another control character. The empty file name
+// is allowed (it names no file). Returns normally for a safe description.
+void CheckDescription(const DriverDescription& description);
+
+}  // namespace vormlan::generation
