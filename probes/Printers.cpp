@@ -1,0 +1,117 @@
+#include "probes/Printers.h"
+
+#include <utility>
+
+namespace vormlan::probes {
+namespace {
+
+const char kPrintersKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers";
+
+std::vector<std::string> LinesOf(const std::vector<PrinterRecord>& records, bool ntPlatform) {
+  std::vector<std::string> lines;
+  for (const auto& record : records) {
+    if (ntPlatform) {
+      lines.push_back(record.name);
+      continue;
+    }
+    for (const auto& port : SplitPorts(record.ports)) lines.push_back(record.name + " on " + port);
+  }
+  return lines;
+}
+
+// The text of a string value up to its first NUL.
+std::string StringData(const registry::RegistryValue& value) {
+  const auto end = value.data.find('\0');
+  return value.data.substr(0, end);
+}
+
+std::unique_ptr<PrinterService>& SystemServiceSlot() {
+  static std::unique_ptr<PrinterService> service;
+  return service;
+}
+
+}  // namespace
+
+std::vector<std::string> SplitPorts(const std::string& portList) {
+  std::vector<std::string> ports;
+  std::size_t pos = 0;
+  while (pos <= portList.size()) {
+    const auto comma = portList.find(',', pos);
+    const auto end = comma == std::string::npos ? portList.size() : comma;
+    auto start = pos;
+    while (start < end && portList[start] == ' ') ++start;
+    if (start == end) break;
+    ports.push_back(portList.substr(start, end - start));
+    if (comma == std::string::npos) break;
+    pos = comma + 1;
+  }
+  return ports;
+}
+
+std::vector<std::string> ListPrinters(PrinterEnumerator& enumerator, bool ntPlatform) {
+  const std::uint32_t flags =
+      ntPlatform ? (enum_flags::Local | enum_flags::Connections) : enum_flags::Local;
+  const std::uint32_t level = ntPlatform ? 4 : 5;
+
+  const auto sizeAnswer = enumerator.Enumerate(flags, level, 0);
+  std::uint32_t size = sizeAnswer.needed;
+  for (int request = 0; size != 0 && request < kMaxDataRequests; ++request) {
+    const auto answer = enumerator.Enumerate(flags, level, size);
+    if (answer.ok) return LinesOf(answer.records, ntPlatform);
+    if (answer.error != kErrorInsufficientBuffer) break;
+    size = answer.needed;
+  }
+  return {};
+}
+
+std::vector<std::string> PrinterNamesFromRegistry(const registry::MemoryRegistry& registry) {
+  std::vector<std::string> names;
+  for (const auto& key : registry.SubKeyNames(registry::root::LocalMachine, kPrintersKey)) {
+    const auto value = registry.GetValue(registry::root::LocalMachine,
+                                         std::string(kPrintersKey) + "\\" + key, "Name");
+    std::string name;
+    if (value && (value->type == registry::value_type::Sz ||
+                  value->type == registry::value_type::ExpandSz)) {
+      name = StringData(*value);
+    }
+    if (name.empty()) {
+      name = key;
+      for (auto& c : name) {
+        if (c == ',') c = '\\';
+      }
+    }
+    names.push_back(std::move(name));
+  }
+  return names;
+}
+
+PrinterService::PrinterService(Source source) : source_(std::move(source)) {}
+
+PrinterService::PrinterService(std::unique_ptr<PrinterEnumerator> enumerator, bool ntPlatform)
+    : source_([shared = std::shared_ptr<PrinterEnumerator>(std::move(enumerator)), ntPlatform] {
+        return ListPrinters(*shared, ntPlatform);
+      }) {}
+
+const std::vector<std::string>& PrinterService::Names() {
+  if (!built_) {
+    names_ = source_ ? source_() : std::vector<std::string>();
+    built_ = true;
+  }
+  return names_;
+}
+
+PrinterService& SystemPrinterService() {
+  auto& slot = SystemServiceSlot();
+  if (!slot) slot = std::make_unique<PrinterService>(SystemPrinterSource());
+  return *slot;
+}
+
+void SetSystemPrinterSource(PrinterService::Source source) {
+  SystemServiceSlot() = std::make_unique<PrinterService>(std::move(source));
+}
+
+std::vector<std::string> InstalledPrinterNames() {
+  return SystemPrinterService().Names();
+}
+
+}  // namespace vormlan::probes
