@@ -1,0 +1,245 @@
+// Package writing and the generation run against a host double.
+
+#include <gtest/gtest.h>
+
+#include "common/Exception.h"
+#include "generation/DescriptionCheck.h"
+#include "generation/GenerationRun.h"
+#include "generation/PackageWriter.h"
+#include "registry/MemoryRegistry.h"
+#include "registry/unitEXRegistry.h"
+#include "tests/support/FakeHost.h"
+
+namespace vormlan::generation {
+namespace {
+
+using test::FakeHost;
+
+const std::string kStore2 = "C:\\WINDOWS\\System32\\Spool\\Drivers\\w32x86\\2\\";
+const std::string kStore3 = "C:\\WINDOWS\\System32\\Spool\\Drivers\\w32x86\\3\\";
+
+DriverFiles Files(std::initializer_list<const char*> names) {
+  DriverFiles files;
+  for (const char* n : names) files.Add(n);
+  return files;
+}
+
+TEST(WriteDriverPackage, Version2CopiesFromTheVersion2Store) {
+  FakeHost host;
+  host.AddFile(kStore2 + "rasdd.dll", "driver");
+  const auto result = WriteDriverPackage(host, 2, {"[Version]"}, Files({"rasdd.dll"}));
+  EXPECT_FALSE(result.cancelled);
+  EXPECT_EQ(host.chooserStarts, std::vector<std::string>{"C:\\Tools\\vormlan.exe"});
+  EXPECT_EQ(host.createdDirs, std::vector<std::string>{"C:\\out"});
+  EXPECT_EQ(host.Content("C:\\out\\rasdd.dll"), "driver");
+  EXPECT_EQ(host.Content("C:\\out\\vormlan.inf"), "[Version]\r\n");
+  EXPECT_EQ(host.messages, std::vector<std::string>{"Driver has been created"});
+  EXPECT_EQ(host.endRequests, 0);
+}
+
+TEST(WriteDriverPackage, Versions3And0UseTheVersion3Store) {
+  for (const int version : {3, 0}) {
+    FakeHost host;
+    host.AddFile(kStore3 + "unidrv.dll");
+    host.AddFile(kStore2 + "unidrv.dll");
+    WriteDriverPackage(host, version, {}, Files({"unidrv.dll"}));
+    ASSERT_FALSE(host.copyAttempts.empty());
+    EXPECT_EQ(host.copyAttempts.front().first, kStore3 + "unidrv.dll") << version;
+    EXPECT_EQ(host.messages, std::vector<std::string>{"Driver has been created"});
+  }
+}
+
+TEST(WriteDriverPackage, FallsBackToSystem32) {
+  FakeHost host;
+  host.AddFile("C:\\WINDOWS\\System32\\pjlmon.dll", "monitor");
+  WriteDriverPackage(host, 3, {}, Files({"pjlmon.dll"}));
+  EXPECT_EQ(host.Content("C:\\out\\pjlmon.dll"), "monitor");
+  EXPECT_EQ(host.messages, std::vector<std::string>{"Driver has been created"});
+}
+
+TEST(WriteDriverPackage, DriveRootTargetKeepsTheDoubledSeparator) {
+  FakeHost host;
+  host.chosen = "D:\\";
+  host.AddFile(kStore3 + "a.dll");
+  WriteDriverPackage(host, 3, {}, Files({"a.dll"}));
+  EXPECT_EQ(host.copyAttempts.front().second, "D:\\\\a.dll");
+  EXPECT_TRUE(host.Has("D:\\\\vormlan.inf"));
+}
+
+TEST(WriteDriverPackage, ReportsFilesFoundNowhere) {
+  FakeHost host;
+  host.AddFile(kStore3 + "a.dll");
+  host.AddFile("C:\\out\\present.dll");  // already in the target: not missing
+  const auto result = WriteDriverPackage(
+      host, 3, {"x"}, Files({"", "a.dll", "gone1.dll", "present.dll", "gone2.dll"}));
+  EXPECT_EQ(result.missingFiles, (std::vector<std::string>{"gone1.dll", "gone2.dll"}));
+  EXPECT_EQ(host.messages,
+            std::vector<std::string>{"Driver has been created, but these files were not found:\n"
+                                     "gone1.dll\ngone2.dll"});
+  // The INF is written all the same.
+  EXPECT_TRUE(host.Has("C:\\out\\vormlan.inf"));
+}
+
+TEST(WriteDriverPackage, SecondRunLeavesFilesAndReplacesTheInf) {
+  FakeHost host;
+  host.AddFile(kStore3 + "a.dll", "store");
+  WriteDriverPackage(host, 3, {"first"}, Files({"a.dll"}));
+  host.AddFile(kStore3 + "a.dll", "newer");
+  WriteDriverPackage(host, 3, {"second"}, Files({"a.dll"}));
+  EXPECT_EQ(host.Content("C:\\out\\a.dll"), "store");
+  EXPECT_EQ(host.Content("C:\\out\\vormlan.inf"), "second\r\n");
+  EXPECT_EQ(host.messages.back(), "Driver has been created");
+}
+
+TEST(WriteDriverPackage, CancelShowsAbortedRequestsTheEndAndWritesNothing) {
+  FakeHost host;
+  host.chosen.reset();
+  host.AddFile(kStore3 + "a.dll");
+  const auto result = WriteDriverPackage(host, 3, {"x"}, Files({"a.dll"}));
+  EXPECT_TRUE(result.cancelled);
+  EXPECT_EQ(host.messages, std::vector<std::string>{"Aborted"});
+  EXPECT_EQ(host.endRequests, 1);
+  EXPECT_TRUE(host.copyAttempts.empty());
+  EXPECT_TRUE(host.createdDirs.empty());
+  EXPECT_EQ(host.files.size(), 1u);
+}
+
+TEST(WriteDriverPackage, EmptyDirectoryTextIsAnError) {
+  FakeHost host;
+  host.chosen = "";
+  try {
+    WriteDriverPackage(host, 3, {"x"}, Files({"a.dll"}));
+    FAIL();
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "Unable to create directory");
+  }
+  EXPECT_TRUE(host.copyAttempts.empty());
+  EXPECT_TRUE(host.messages.empty());
+}
+
+TEST(WriteDriverPackage, InfWriteFailurePassesOnAndSaysNothing) {
+  FakeHost host;
+  host.failWrites = true;
+  host.AddFile(kStore3 + "a.dll");
+  try {
+    WriteDriverPackage(host, 3, {"x"}, Files({"a.dll"}));
+    FAIL();
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "Cannot create file \"C:\\out\\vormlan.inf\". Access is denied");
+  }
+  EXPECT_TRUE(host.Has("C:\\out\\a.dll"));  // copied before the failure, left in place
+  EXPECT_TRUE(host.messages.empty());
+}
+
+DriverDescription SafeDescription() {
+  DriverDescription d;
+  d.printerKeyFound = true;
+  d.driverName = "Laser";
+  d.dataFile = "a.gpd";
+  d.driverFile = "unidrv.dll";
+  d.monitorName = "PJL";
+  d.monitorFound = true;
+  d.monitorDriver = "pjl.dll";
+  d.dependentFiles = {"b.dll"};
+  return d;
+}
+
+TEST(CheckDescription, AcceptsBareNamesAndEmptyValues) {
+  EXPECT_NO_THROW(CheckDescription(SafeDescription()));
+  EXPECT_NO_THROW(CheckDescription(DriverDescription{}));
+}
+
+TEST(CheckDescription, RefusesNamesThatLeaveTheirDirectory) {
+  for (const char* bad : {"..\\evil.dll", "sub/x.dll", "C:x.dll", ".", ".."}) {
+    auto d = SafeDescription();
+    d.dependentFiles.push_back(bad);
+    try {
+      CheckDescription(d);
+      ADD_FAILURE() << bad;
+    } catch (const Exception& e) {
+      const std::string message = e.what();
+      EXPECT_NE(message.find("'Dependent Files'"), std::string::npos) << message;
+      EXPECT_NE(message.find(bad), std::string::npos) << message;
+    }
+  }
+  auto d = SafeDescription();
+  d.monitorDriver = "..\\pjl.dll";
+  EXPECT_THROW(CheckDescription(d), Exception);
+}
+
+TEST(CheckDescription, RefusesControlCharactersInInfValues) {
+  auto d = SafeDescription();
+  d.driverName = "Laser\r\n[Evil]";
+  try {
+    CheckDescription(d);
+    FAIL();
+  } catch (const Exception& e) {
+    EXPECT_NE(std::string(e.what()).find("'Printer Driver'"), std::string::npos);
+  }
+  d = SafeDescription();
+  d.helpFile = std::string("a\tb.hlp");
+  EXPECT_THROW(CheckDescription(d), Exception);
+}
+
+// --- The generation run.
+
+const std::string kPrint = "SYSTEM\\CurrentControlSet\\Control\\Print";
+const std::string kV3 = kPrint + "\\Environments\\Windows NT x86\\Drivers\\Version-3";
+
+void AddPrinter(registry::MemoryRegistry& reg, const std::string& printer,
+                const std::vector<std::string>& dependents) {
+  reg.SetString(registry::root::LocalMachine, kPrint + "\\Printers\\" + printer, "Printer Driver",
+                "Drv " + printer);
+  const std::string key = kV3 + "\\Drv " + printer;
+  reg.SetString(registry::root::LocalMachine, key, "Driver", "unidrv.dll");
+  reg.SetMultiString(registry::root::LocalMachine, key, "Dependent Files", dependents);
+}
+
+TEST(Generate, DoesNothingForAnEmptyListOrNoSelection) {
+  registry::MemoryRegistry reg;
+  FakeHost host;
+  EXPECT_FALSE(Generate(reg, host, {}, [](std::size_t) { return true; }));
+  EXPECT_FALSE(Generate(reg, host, {"A", "B"}, [](std::size_t) { return false; }));
+  EXPECT_TRUE(host.chooserStarts.empty());
+  EXPECT_TRUE(host.messages.empty());
+}
+
+TEST(Generate, PackagesTheSelectedEntry) {
+  registry::MemoryRegistry reg;
+  AddPrinter(reg, "A", {"a.dll"});
+  AddPrinter(reg, "B", {"b.dll"});
+  FakeHost host;
+  host.AddFile(kStore3 + "unidrv.dll");
+  host.AddFile(kStore3 + "b.dll");
+  const auto result = Generate(reg, host, {"A", "B"}, [](std::size_t i) { return i == 1; });
+  ASSERT_TRUE(result);
+  EXPECT_TRUE(result->missingFiles.empty());
+  EXPECT_TRUE(host.Has("C:\\out\\b.dll"));
+  EXPECT_FALSE(host.Has("C:\\out\\a.dll"));
+  EXPECT_NE(host.Content("C:\\out\\vormlan.inf").find("\"Drv B\" = KELInstSec\r\n"),
+            std::string::npos);
+}
+
+TEST(Generate, RegistryErrorEndsTheRunBeforeAnythingIsAsked) {
+  registry::MemoryRegistry reg;
+  reg.SetString(registry::root::LocalMachine, kPrint + "\\Printers\\A", "Printer Driver", "X");
+  FakeHost host;
+  EXPECT_THROW(Generate(reg, host, {"A"}, [](std::size_t) { return true; }),
+               registry::EExRegistryException);
+  EXPECT_TRUE(host.chooserStarts.empty());
+  EXPECT_TRUE(host.files.empty());
+  EXPECT_EQ(reg.OpenHandleCount(), 0u);
+}
+
+TEST(Generate, UnsafeDescriptionIsRefusedBeforeCopyingOrWriting) {
+  registry::MemoryRegistry reg;
+  AddPrinter(reg, "A", {"..\\..\\boot.ini"});
+  FakeHost host;
+  EXPECT_THROW(Generate(reg, host, {"A"}, [](std::size_t) { return true; }), Exception);
+  EXPECT_TRUE(host.chooserStarts.empty());
+  EXPECT_TRUE(host.copyAttempts.empty());
+  EXPECT_TRUE(host.files.empty());
+}
+
+}  // namespace
+}  // namespace vormlan::generation
