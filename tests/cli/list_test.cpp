@@ -1,0 +1,105 @@
+// vormlan-cli list, run as a program: its output, its JSON and its exit
+// statuses.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using vormlan::test::ReadFile;
+using vormlan::test::TempDir;
+using vormlan::test::WriteFile;
+
+struct Run {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+Run RunList(const std::string& arguments) {
+  TempDir dir;
+  const auto errFile = dir.Path() / "stderr";
+  const std::string command =
+      std::string("'") + VORMLAN_CLI + "' list " + arguments + " 2>'" + errFile.string() + "'";
+  Run run;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return run;
+  char buffer[4096];
+  std::size_t n = 0;
+  while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0) run.out.append(buffer, n);
+  const int raw = pclose(pipe);
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  run.err = ReadFile(errFile);
+  return run;
+}
+
+const std::string kFixture = std::string("'") + LIST_FIXTURE + "'";
+
+TEST(CliList, PrintsOneNamePerLineInRegistryOrder) {
+  const auto run = RunList("--registry " + kFixture);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "\\\\list-srv\\laser\n"
+            "List Caf\xc3\xa9 \xc2\xab"
+            "2\xc2\xbb\n"
+            "List\tTab\n"
+            "List Office Laser\n"
+            "List \"Quoted\" C:\\Path\n");
+  EXPECT_EQ(run.err, "");
+}
+
+TEST(CliList, JsonArrayIsEscapedUtf8) {
+  const auto run = RunList("--json --registry " + kFixture);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "[\n"
+            "  \"\\\\\\\\list-srv\\\\laser\",\n"
+            "  \"List Caf\xc3\xa9 \xc2\xab"
+            "2\xc2\xbb\",\n"
+            "  \"List\\tTab\",\n"
+            "  \"List Office Laser\",\n"
+            "  \"List \\\"Quoted\\\" C:\\\\Path\"\n"
+            "]\n");
+}
+
+TEST(CliList, RegistryWithoutPrintersListsNothing) {
+  TempDir dir;
+  const auto file = dir.Path() / "empty.reg";
+  WriteFile(file, "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n");
+  auto run = RunList("--registry '" + file.string() + "'");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+  run = RunList("--json --registry '" + file.string() + "'");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "[]\n");
+}
+
+TEST(CliList, UnreadableExportFileIsAnErrorNamingTheFile) {
+  TempDir dir;
+  const auto missing = dir.Path() / "missing.reg";
+  auto run = RunList("--registry '" + missing.string() + "'");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find(missing.string()), std::string::npos) << run.err;
+
+  const auto bad = dir.Path() / "bad.reg";
+  WriteFile(bad, "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\X]\r\n\"Name\"=bogus:1\r\n");
+  run = RunList("--registry '" + bad.string() + "'");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("bad.reg:4"), std::string::npos) << run.err;
+}
+
+TEST(CliList, WithoutExportFileThisSystemNeedsOne) {
+  const auto run = RunList("");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("--registry"), std::string::npos) << run.err;
+}
+
+}  // namespace
