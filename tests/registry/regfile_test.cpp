@@ -1,0 +1,326 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "registry/RegFile.h"
+#include "tests/support/TestSupport.h"
+
+namespace vormlan::registry {
+namespace {
+
+const std::string kV5 = "Windows Registry Editor Version 5.00\r\n\r\n";
+const std::string kV4 = "REGEDIT4\r\n\r\n";
+
+// UTF-16LE bytes with BOM for text given as UTF-8, as Windows writes exports.
+std::string Utf16File(const std::u16string& text) {
+  std::string bytes = "\xFF\xFE";
+  for (const char16_t c : text) {
+    bytes += static_cast<char>(c & 0xFF);
+    bytes += static_cast<char>(c >> 8);
+  }
+  return bytes;
+}
+
+std::string Data(const MemoryRegistry& reg, const std::string& path, const std::string& name,
+                 std::uint32_t expectedType) {
+  const auto value = reg.GetValue(root::LocalMachine, path, name);
+  if (!value) {
+    ADD_FAILURE() << "no value " << path << " " << name;
+    return {};
+  }
+  EXPECT_EQ(value->type, expectedType) << name;
+  return value->data;
+}
+
+void Load(MemoryRegistry& reg, const std::string& text) {
+  LoadRegText(reg, text, "t.reg");
+}
+
+std::string ErrorOf(const std::string& text) {
+  MemoryRegistry reg;
+  try {
+    Load(reg, text);
+  } catch (const RegFileError& e) {
+    return e.what();
+  }
+  return "loaded";
+}
+
+// --- Keys ---
+
+TEST(RegFileKeys, KeyLinesCreateKeysWithParents) {
+  MemoryRegistry reg;
+  Load(reg, kV5 +
+                "[HKEY_LOCAL_MACHINE\\Software\\A\\B]\r\n"
+                "[HKCU\\Software\\U]\r\n"
+                "[HKEY_CLASSES_ROOT\\.x]\n"
+                "[HKU\\S-1]\n"
+                "[HKEY_CURRENT_CONFIG\\System]\n"
+                "[HKLM]\n");
+  EXPECT_TRUE(reg.KeyExists(root::LocalMachine, "Software\\A"));
+  EXPECT_TRUE(reg.KeyExists(root::LocalMachine, "software\\a\\b"));
+  EXPECT_TRUE(reg.KeyExists(root::CurrentUser, "Software\\U"));
+  EXPECT_TRUE(reg.KeyExists(root::ClassesRoot, ".x"));
+  EXPECT_TRUE(reg.KeyExists(root::Users, "S-1"));
+  EXPECT_TRUE(reg.KeyExists(root::CurrentConfig, "System"));
+  EXPECT_FALSE(reg.KeyExists(root::CurrentUser, "Software\\A"));
+}
+
+TEST(RegFileKeys, DeletedKeyTakesEverythingBelow) {
+  MemoryRegistry reg;
+  reg.SetString(root::LocalMachine, "S\\Gone\\Deep", "v", "x");
+  reg.SetString(root::LocalMachine, "S\\Kept", "v", "x");
+  Load(reg, kV4 + "[-HKEY_LOCAL_MACHINE\\S\\Gone]\n[-HKEY_LOCAL_MACHINE\\S\\NeverThere]\n");
+  EXPECT_FALSE(reg.KeyExists(root::LocalMachine, "S\\Gone"));
+  EXPECT_TRUE(reg.KeyExists(root::LocalMachine, "S\\Kept"));
+}
+
+TEST(RegFileKeys, LaterSectionsSeeEarlierChanges) {
+  MemoryRegistry reg;
+  Load(reg, kV5 + "[HKLM\\S\\K]\n\"a\"=\"1\"\n[-HKLM\\S\\K]\n[HKLM\\S\\K]\n\"b\"=\"2\"\n");
+  EXPECT_FALSE(reg.GetValue(root::LocalMachine, "S\\K", "a"));
+  EXPECT_TRUE(reg.GetValue(root::LocalMachine, "S\\K", "b"));
+}
+
+// --- Values ---
+
+TEST(RegFileValues, StringsWithEscapesAndTheDefaultValue) {
+  MemoryRegistry reg;
+  Load(reg, kV5 +
+                "; a comment\r\n"
+                "[HKEY_LOCAL_MACHINE\\S]\r\n"
+                "\"Plain\"=\"a.dll\"\r\n"
+                "\"Esc\"=\"C:\\\\dir \\\"q\\\"\"\r\n"
+                "\"na\\\"me\\\\\"=\"x\"\r\n"
+                "@=\"default\"\r\n"
+                "  \"Spaced\" = \"y\"  ; trailing comment\r\n"
+                "\"Empty\"=\"\"\r\n");
+  EXPECT_EQ(Data(reg, "S", "Plain", value_type::Sz), std::string("a.dll\0", 6));
+  EXPECT_EQ(Data(reg, "S", "Esc", value_type::Sz), std::string("C:\\dir \"q\"\0", 11));
+  EXPECT_EQ(Data(reg, "S", "na\"me\\", value_type::Sz), std::string("x\0", 2));
+  EXPECT_EQ(Data(reg, "S", "", value_type::Sz), std::string("default\0", 8));
+  EXPECT_EQ(Data(reg, "S", "Spaced", value_type::Sz), std::string("y\0", 2));
+  EXPECT_EQ(Data(reg, "S", "Empty", value_type::Sz), std::string(1, '\0'));
+}
+
+TEST(RegFileValues, DwordsAndDeletedValues) {
+  MemoryRegistry reg;
+  reg.SetString(root::LocalMachine, "S", "Old", "x");
+  Load(reg, kV4 +
+                "[HKEY_LOCAL_MACHINE\\S]\n"
+                "\"D\"=dword:0102a0ff\n"
+                "\"Short\"=DWORD:1f\n"
+                "\"Old\"=-\n"
+                "\"NeverThere\"=-\n");
+  EXPECT_EQ(Data(reg, "S", "D", value_type::Dword), "\xFF\xA0\x02\x01");
+  EXPECT_EQ(Data(reg, "S", "Short", value_type::Dword), std::string("\x1F\0\0\0", 4));
+  EXPECT_FALSE(reg.GetValue(root::LocalMachine, "S", "Old"));
+}
+
+TEST(RegFileValues, HexDataWithContinuationLines) {
+  MemoryRegistry reg;
+  Load(reg, kV5 +
+                "[HKLM\\S]\n"
+                "\"Bin\"=hex:01,02,\\\n"
+                "    03,0a,\\\n"
+                "\tFF\n"
+                "\"None\"=hex:\n"
+                "\"Q\"=hex(b):01,00,00,00,00,00,00,00\n"
+                "\"Raw\"=hex(0):aa\n"
+                "\"Big\"=hex(4000):1\n"
+                "\"After\"=\"still parsed\"\n");
+  EXPECT_EQ(Data(reg, "S", "Bin", value_type::Binary), "\x01\x02\x03\x0A\xFF");
+  EXPECT_EQ(Data(reg, "S", "None", value_type::Binary), "");
+  EXPECT_EQ(Data(reg, "S", "Q", value_type::Qword), std::string("\x01\0\0\0\0\0\0\0", 8));
+  EXPECT_EQ(Data(reg, "S", "Raw", value_type::None), "\xAA");
+  EXPECT_EQ(Data(reg, "S", "Big", 0x4000), "\x01");
+  EXPECT_EQ(Data(reg, "S", "After", value_type::Sz), std::string("still parsed\0", 13));
+}
+
+TEST(RegFileValues, Version5StringHexIsUtf16ConvertedToAnsi) {
+  MemoryRegistry reg;
+  Load(reg, kV5 +
+                "[HKLM\\S]\n"
+                // "a.dll" "b\u00e9" "" : UTF-16LE
+                "\"M\"=hex(7):61,00,2e,00,64,00,6c,00,6c,00,00,00,62,00,e9,00,00,00,00,00\n"
+                // "%X%\u20ac" then a character outside Windows-1252 (U+0416)
+                "\"E\"=hex(2):25,00,58,00,25,00,ac,20,16,04,00,00\n"
+                "\"S\"=hex(1):68,00,69,00,00,00\n");
+  EXPECT_EQ(Data(reg, "S", "M", value_type::MultiSz), std::string("a.dll\0b\xE9\0\0", 10));
+  EXPECT_EQ(Data(reg, "S", "E", value_type::ExpandSz), std::string("%X%\x80?\0", 6));
+  EXPECT_EQ(Data(reg, "S", "S", value_type::Sz), std::string("hi\0", 3));
+}
+
+TEST(RegFileValues, Regedit4StringHexIsAnsiAsItStands) {
+  MemoryRegistry reg;
+  Load(reg, kV4 +
+                "[HKLM\\S]\n"
+                "\"M\"=hex(7):61,00,e9,00,00\n"
+                "\"E\"=hex(2):25,58,25,00\n");
+  EXPECT_EQ(Data(reg, "S", "M", value_type::MultiSz), std::string("a\0\xE9\0\0", 5));
+  EXPECT_EQ(Data(reg, "S", "E", value_type::ExpandSz), std::string("%X%\0", 4));
+}
+
+// --- Encodings ---
+
+TEST(RegFileEncoding, Utf16WithBomAsWindowsWritesIt) {
+  MemoryRegistry reg;
+  Load(reg, Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n"
+                      u"[HKEY_LOCAL_MACHINE\\Software\\Caf\u00e9]\r\n"
+                      u"\"Name\"=\"\u20ac \u0416 \U0001F600\"\r\n\r\n"));
+  EXPECT_TRUE(reg.KeyExists(root::LocalMachine, "Software\\Caf\xE9"));
+  EXPECT_EQ(Data(reg, "Software\\Caf\xE9", "Name", value_type::Sz), std::string("\x80 ? ?\0", 6));
+}
+
+TEST(RegFileEncoding, Utf8WithAndWithoutBom) {
+  for (const std::string prefix : {"", "\xEF\xBB\xBF"}) {
+    MemoryRegistry reg;
+    Load(reg, prefix + kV5 + "[HKLM\\S]\n\"N\"=\"caf\xC3\xA9 \xD0\x96\"\n");
+    EXPECT_EQ(Data(reg, "S", "N", value_type::Sz), std::string("caf\xE9 ?\0", 7));
+  }
+}
+
+TEST(RegFileEncoding, Regedit4AnsiBytesAndValidUtf8) {
+  MemoryRegistry reg;
+  Load(reg, kV4 + "[HKLM\\S]\n\"N\"=\"caf\xE9 \x80\"\n");
+  EXPECT_EQ(Data(reg, "S", "N", value_type::Sz), std::string("caf\xE9 \x80\0", 7));
+  MemoryRegistry utf8;
+  Load(utf8, kV4 + "[HKLM\\S]\n\"N\"=\"caf\xC3\xA9\"\n");
+  EXPECT_EQ(Data(utf8, "S", "N", value_type::Sz), std::string("caf\xE9\0", 5));
+}
+
+// --- Malformed input ---
+
+struct BadCase {
+  const char* label;
+  std::string text;
+  std::string message;
+};
+
+void PrintTo(const BadCase& c, std::ostream* os) {
+  *os << c.label;
+}
+
+class RegFileMalformed : public ::testing::TestWithParam<BadCase> {};
+
+TEST_P(RegFileMalformed, NamesFileAndLineAndChangesNothing) {
+  const BadCase& c = GetParam();
+  MemoryRegistry reg;
+  reg.SetString(root::LocalMachine, "S", "Keep", "kept");
+  try {
+    Load(reg, c.text);
+    FAIL() << "loaded: " << c.label;
+  } catch (const RegFileError& e) {
+    EXPECT_EQ(std::string(e.what()), c.message);
+  }
+  // All or nothing: the section and value before the fault were not applied.
+  EXPECT_FALSE(reg.KeyExists(root::LocalMachine, "S\\New"));
+  EXPECT_FALSE(reg.GetValue(root::LocalMachine, "S", "Early"));
+  ASSERT_TRUE(reg.KeyExists(root::LocalMachine, "S"));
+  EXPECT_EQ(reg.GetValue(root::LocalMachine, "S", "Keep")->data, std::string("kept\0", 5));
+}
+
+const std::string kPre = kV5 + "[HKLM\\S\\New]\n[HKLM\\S]\n\"Early\"=\"e\"\n[-HKLM\\S]\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RegFileMalformed,
+    ::testing::Values(
+        BadCase{"Empty", "", "t.reg:1: unknown header ''"},
+        BadCase{"UnknownHeader", "REGEDIT5\n[HKLM\\S]\n", "t.reg:1: unknown header 'REGEDIT5'"},
+        BadCase{"HeaderNotFirst", "\nREGEDIT4\n", "t.reg:1: unknown header ''"},
+        BadCase{"NoClosingBracket", kPre + "[HKLM\\S\n", "t.reg:7: key line without closing ']'"},
+        BadCase{"EmptyKey", kPre + "[]\n", "t.reg:7: key line without a key name"},
+        BadCase{"UnknownRoot", kPre + "[HKEY_NOWHERE\\S]\n",
+                "t.reg:7: unknown root key 'HKEY_NOWHERE'"},
+        BadCase{"EmptyKeyName", kPre + "[HKLM\\S\\\\T]\n", "t.reg:7: empty key name in 'S\\\\T'"},
+        BadCase{"LongKeyName", kPre + "[HKLM\\" + std::string(256, 'k') + "]\n",
+                "t.reg:7: key name longer than 255 characters"},
+        BadCase{"DeleteRoot", kPre + "[-HKLM]\n", "t.reg:7: a root key cannot be deleted"},
+        BadCase{"ValueBeforeKey", kV5 + "\"a\"=\"b\"\n", "t.reg:3: value line before any key"},
+        BadCase{"ValueBelowDeletedKey", kPre + "\"a\"=\"b\"\n",
+                "t.reg:7: value line below a deleted key"},
+        BadCase{"UnterminatedName", kPre + "[HKLM\\S]\n\"abc\n", "t.reg:8: unterminated string"},
+        BadCase{"UnterminatedData", kPre + "[HKLM\\S]\n\"a\"=\"b\n",
+                "t.reg:8: unterminated string"},
+        BadCase{"EscapeAtEnd", kPre + "[HKLM\\S]\n\"a\"=\"b\\\n", "t.reg:8: unterminated string"},
+        BadCase{"BadEscape", kPre + "[HKLM\\S]\n\"a\"=\"b\\n\"\n", "t.reg:8: bad escape '\\n'"},
+        BadCase{"TextAfterString", kPre + "[HKLM\\S]\n\"a\"=\"b\" c\n",
+                "t.reg:8: unexpected text after the string"},
+        BadCase{"NoEquals", kPre + "[HKLM\\S]\n\"a\" \"b\"\n",
+                "t.reg:8: '=' expected after the name"},
+        BadCase{"BadDword", kPre + "[HKLM\\S]\n\"a\"=dword:12345678x\n",
+                "t.reg:8: bad dword value '12345678x'"},
+        BadCase{"LongDword", kPre + "[HKLM\\S]\n\"a\"=dword:123456789\n",
+                "t.reg:8: bad dword value '123456789'"},
+        BadCase{"EmptyDword", kPre + "[HKLM\\S]\n\"a\"=dword:\n", "t.reg:8: bad dword value ''"},
+        BadCase{"BadHex", kPre + "[HKLM\\S]\n\"a\"=hex:01,zz\n", "t.reg:8: bad hex byte 'zz'"},
+        BadCase{"LongHexByte", kPre + "[HKLM\\S]\n\"a\"=hex:123\n", "t.reg:8: bad hex byte '123'"},
+        BadCase{"TrailingComma", kPre + "[HKLM\\S]\n\"a\"=hex:01,\n", "t.reg:8: bad hex byte ''"},
+        BadCase{"BadContinuation", kPre + "[HKLM\\S]\n\"a\"=hex:01,\\\n  0x\n",
+                "t.reg:9: bad hex byte '0x'"},
+        BadCase{"ContinuationAtEnd", kPre + "[HKLM\\S]\n\"a\"=hex:01,\\\n",
+                "t.reg:8: hex data continues past the end of the file"},
+        BadCase{"EmptyContinuation", kPre + "[HKLM\\S]\n\"a\"=hex:01,\\\n\n\"b\"=\"c\"\n",
+                "t.reg:9: hex data expected on the continuation line"},
+        BadCase{"ContinuationPastEnd", kPre + "[HKLM\\S]\n\"a\"=hex:01,\\",
+                "t.reg:8: hex data continues past the end of the file"},
+        BadCase{"BadHexType", kPre + "[HKLM\\S]\n\"a\"=hex(x):01\n",
+                "t.reg:8: bad value type in 'hex(x):01'"},
+        BadCase{"UnknownData", kPre + "[HKLM\\S]\n\"a\"=qword:1\n",
+                "t.reg:8: unrecognised value data 'qword:1'"},
+        BadCase{"StrayLine", kPre + "[HKLM\\S]\nrubbish\n", "t.reg:8: unrecognised line 'rubbish'"},
+        BadCase{"BadUtf8AfterBom", "\xEF\xBB\xBF" + kV5 + "[HKLM\\S]\n\"a\"=\"\xE9\"\n",
+                "t.reg:4: invalid UTF-8 text"},
+        BadCase{"OddUtf16", Utf16File(u"REGEDIT4\r\n") + "x",
+                "t.reg:2: the UTF-16 text ends in the middle of a character"}),
+    [](const ::testing::TestParamInfo<BadCase>& param) { return param.param.label; });
+
+TEST(RegFileLimits, HugeHexDataIsRefused) {
+  std::string text = kV5 + "[HKLM\\S]\n\"a\"=hex:";
+  const std::string line = "00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,\\\n";
+  for (int i = 0; i < (16 * 1024 * 1024) / 16 + 1; ++i) text += line;
+  text += "00\n";
+  const std::string message = ErrorOf(text);
+  EXPECT_NE(message.find("value data larger than"), std::string::npos) << message;
+}
+
+TEST(RegFileLimits, LongValueNameIsRefused) {
+  EXPECT_EQ(ErrorOf(kV5 + "[HKLM\\S]\n\"" + std::string(16384, 'n') + "\"=\"x\"\n"),
+            "t.reg:4: value name longer than 16383 characters");
+}
+
+// --- Files on disk ---
+
+TEST(RegFileDisk, LoadsAFileAndNamesAMissingOne) {
+  test::TempDir dir;
+  const auto path = dir.Path() / "in.reg";
+  test::WriteFile(path, kV4 + "[HKLM\\S]\n\"a\"=\"b\"\n");
+  MemoryRegistry reg;
+  LoadRegFile(reg, path.string());
+  EXPECT_EQ(Data(reg, "S", "a", value_type::Sz), std::string("b\0", 2));
+
+  const std::string missing = (dir.Path() / "missing.reg").string();
+  try {
+    LoadRegFile(reg, missing);
+    FAIL() << "loaded a missing file";
+  } catch (const RegFileError& e) {
+    EXPECT_EQ(std::string(e.what()), missing + ": cannot open the file");
+  }
+}
+
+TEST(RegFileDisk, ErrorsNameTheFilePath) {
+  test::TempDir dir;
+  const auto path = dir.Path() / "bad.reg";
+  test::WriteFile(path, kV4 + "[HKLM\\S]\n\"a\"=dword:zz\n");
+  MemoryRegistry reg;
+  try {
+    LoadRegFile(reg, path.string());
+    FAIL() << "loaded a bad file";
+  } catch (const RegFileError& e) {
+    EXPECT_EQ(std::string(e.what()), path.string() + ":4: bad dword value 'zz'");
+  }
+}
+
+}  // namespace
+}  // namespace vormlan::registry
