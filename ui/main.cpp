@@ -1,0 +1,131 @@
+#include "ui/main.h"
+
+#include <exception>
+
+#include "common/ErrorText.h"
+#include "generation/Contact.h"
+
+namespace vormlan::ui {
+
+std::vector<std::string> DisclaimerLines() {
+  return {
+      "Welcome to Vormlan.",
+      "",
+      "Please note the following:",
+      "",
+      "1) Bare with me....There's still a couple of 1000 printers I still haven't tested yet.",
+      std::string("2) Provide me with feedback @  ") + kContactAddress,
+      "",
+      "This program can generate an inf-based printerdriver in a directory, that you specify, "
+      "from an ",
+      "already installed printer.",
+      "",
+      "This means, that you can use this program to generate printerdrivers to use with NDPS or ",
+      "Point-And-Print, even if the supplied driver from the vendor was based on a setup.exe file.",
+      "",
+      "",
+      "",
+      "",
+      "* No support can be expected for this program",
+      "",
+      "",
+      "",
+      "",
+      "Written by ",
+      "Ulvmarsk",
+      "Denmark",
+      kContactAddress,
+      "",
+  };
+}
+
+TForm1::TForm1(MainFormView& view, FormServices& services, Dialogs& dialogs)
+    : view_(view), services_(services), dialogs_(dialogs), pages_(2, TabSheet2) {}
+
+void TForm1::ChangePages(const std::function<bool()>& change) {
+  const bool changed = change();
+  view_.ShowPages(pages_);
+  if (changed && shown_ && pages_.ActivePage() == TabSheet2) TabSheet2Show();
+}
+
+void TForm1::FormCreate() {
+  view_.SetCaption(kApplicationTitle);
+  ChangePages([this] { return pages_.SetTabVisible(TabSheet1, true); });
+  ChangePages([this] { return pages_.SetTabVisible(TabSheet2, false); });
+}
+
+void TForm1::cboxAgreeClick() {
+  if (view_.IsAgreeChecked()) {
+    view_.SetNextEnabled(true);
+    ChangePages([this] { return pages_.SetTabVisible(TabSheet2, true); });
+  } else {
+    ChangePages([this] { return pages_.SetTabVisible(TabSheet2, false); });
+    view_.SetNextEnabled(false);
+  }
+}
+
+void TForm1::btnNextClick() {
+  ChangePages([this] { return pages_.SetTabVisible(TabSheet2, true); });
+  ChangePages([this] { return pages_.SelectNextPage(true); });
+}
+
+void TForm1::btnBackClick() {
+  ChangePages([this] { return pages_.SelectNextPage(false); });
+}
+
+void TForm1::btnExitClick() {
+  services_.RequestApplicationEnd();
+}
+
+void TForm1::btnExit2Click() {
+  services_.RequestApplicationEnd();
+}
+
+void TForm1::TabSheet2Show() {
+  if (services_.GetOSName() == "Windows 95") {
+    dialogs_.ShowPlainMessage(kUnsupportedSystemText);
+    services_.RequestApplicationEnd();
+  }
+  view_.ReplacePrinterLines(services_.InstalledPrinterNames());
+  view_.FitPrinterListExtent();
+}
+
+void TForm1::Button1Click() {
+  const std::vector<std::string> lines = view_.PrinterLines();
+  services_.Generate(lines, [this](std::size_t line) { return view_.IsPrinterSelected(line); });
+}
+
+void TForm1::Image1Click() {
+  services_.OpenMailLink(std::string("mailto:") + kContactAddress);
+}
+
+void TForm1::PageControl1TabClick(std::size_t tabIndex) {
+  ChangePages([this, tabIndex] { return pages_.ClickTab(tabIndex); });
+}
+
+void TForm1::PageControl1CtrlTab(bool forward) {
+  ChangePages([this, forward] { return pages_.CycleVisibleTabs(forward); });
+}
+
+void TForm1::FormShown() {
+  shown_ = true;
+}
+
+void TForm1::Handle(const std::function<void()>& handler) noexcept {
+  std::string message;
+  try {
+    handler();
+    return;
+  } catch (const std::exception& e) {
+    message = e.what();
+  } catch (...) {
+    message = "Unexpected error";
+  }
+  try {
+    dialogs_.ShowErrorBox(ErrorBoxText(message));
+  } catch (...) {
+    // Nothing is left to tell the user with; the message loop goes on.
+  }
+}
+
+}  // namespace vormlan::ui
