@@ -74,6 +74,9 @@ TEST(WineSpooler, ListIsRememberedWhilePrintersChange) {
   ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, added.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                             nullptr, &key, nullptr),
             ERROR_SUCCESS);
+  // Wine's spooler only fills a missing "Name" when it loads, so give one.
+  const char name[] = "Probes Added Later";
+  RegSetValueExA(key, "Name", 0, REG_SZ, reinterpret_cast<const BYTE*>(name), sizeof(name));
   RegCloseKey(key);
 
   Win32PrinterEnumerator spooler;
@@ -138,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
                       VersionCase{"win98", "Windows 95"}, VersionCase{"nt40", "Windows NT"},
                       VersionCase{"win2k", "Windows 2000"}, VersionCase{"winxp", "Windows 2000"},
                       VersionCase{"win7", "Windows NT"}, VersionCase{"win10", "Windows NT"}),
-    [](const auto& info) { return std::string(info.param.wineVersion); });
+    [](const auto& p) { return std::string(p.param.wineVersion); });
 
 TEST(WineAppVersion, NineXFamilyListsPrintersWithTheirPorts) {
   const auto lines = RunHelper("probes_os_win98.exe");
