@@ -130,9 +130,8 @@ bool MemoryRegistry::DeleteValue(KeyHandle rootKey, const std::string& path,
                                  const std::string& name) {
   Node* node = Find(rootKey, path);
   if (node == nullptr) return false;
-  const auto it = std::find_if(node->values.begin(), node->values.end(), [&](const auto& v) {
-    return ansi::EqualsIgnoreCase(v.name, name);
-  });
+  const auto it = std::find_if(node->values.begin(), node->values.end(),
+                               [&](const auto& v) { return ansi::EqualsIgnoreCase(v.name, name); });
   if (it == node->values.end()) return false;
   node->values.erase(it);
   return true;
@@ -158,7 +157,8 @@ void MemoryRegistry::SetMultiString(KeyHandle rootKey, const std::string& path,
 void MemoryRegistry::SetDword(KeyHandle rootKey, const std::string& path, const std::string& name,
                               std::uint32_t value) {
   std::string data(4, '\0');
-  for (int i = 0; i < 4; ++i) data[static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    data[static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
   SetValue(rootKey, path, name, value_type::Dword, std::move(data));
 }
 
@@ -188,8 +188,8 @@ std::optional<RegistryValue> MemoryRegistry::GetValue(KeyHandle rootKey, const s
   return std::nullopt;
 }
 
-long MemoryRegistry::OpenKey(KeyHandle parent, const std::string& subKey,
-                             std::uint32_t accessMask, KeyHandle& result) {
+long MemoryRegistry::OpenKey(KeyHandle parent, const std::string& subKey, std::uint32_t accessMask,
+                             KeyHandle& result) {
   std::shared_ptr<Node> node;
   if (const auto r = roots_.find(parent); r != roots_.end()) {
     node = r->second;
@@ -222,6 +222,9 @@ long MemoryRegistry::OpenKey(KeyHandle parent, const std::string& subKey,
 
 long MemoryRegistry::QueryValue(KeyHandle key, const std::string& name, std::uint32_t* type,
                                 std::uint8_t* data, std::uint32_t* size) {
+  // Like RegQueryValueExA, a buffer without its size is refused before the
+  // key or the value is looked at.
+  if (data != nullptr && size == nullptr) return error::InvalidParameter;
   Node* node = nullptr;
   if (const auto r = roots_.find(key); r != roots_.end()) {
     node = r->second.get();
@@ -234,7 +237,6 @@ long MemoryRegistry::QueryValue(KeyHandle key, const std::string& name, std::uin
   if (node->deleted) return kKeyDeleted;
   const RegistryValue* value = node->FindValue(name);
   if (value == nullptr) return error::FileNotFound;
-  if (data != nullptr && size == nullptr) return error::InvalidParameter;
 
   const auto needed = static_cast<std::uint32_t>(value->data.size());
   if (type != nullptr) *type = value->type;
@@ -258,16 +260,23 @@ long MemoryRegistry::CloseKey(KeyHandle key) {
 
 std::optional<std::string> MemoryRegistry::ErrorText(long code) {
   switch (code) {
-    case error::FileNotFound: return "The system cannot find the file specified.\r\n";
-    case error::AccessDenied: return "Access is denied.\r\n";
-    case error::InvalidHandle: return "The handle is invalid.\r\n";
-    case error::InvalidParameter: return "The parameter is incorrect.\r\n";
-    case error::BadPathname: return "The specified path is invalid.\r\n";
-    case error::MoreData: return "More data is available.\r\n";
+    case error::FileNotFound:
+      return "The system cannot find the file specified.\r\n";
+    case error::AccessDenied:
+      return "Access is denied.\r\n";
+    case error::InvalidHandle:
+      return "The handle is invalid.\r\n";
+    case error::InvalidParameter:
+      return "The parameter is incorrect.\r\n";
+    case error::BadPathname:
+      return "The specified path is invalid.\r\n";
+    case error::MoreData:
+      return "More data is available.\r\n";
     case kKeyDeleted:
       return "Illegal operation attempted on a registry key that has been marked for "
              "deletion.\r\n";
-    default: return std::nullopt;
+    default:
+      return std::nullopt;
   }
 }
 

@@ -303,8 +303,36 @@ const std::vector<Case>& Cases() {
          ASSERT_EQ(api.OpenKey(root::LocalMachine, kStrings.substr(1), access::Read, key),
                    error::Success);
          EXPECT_EQ(api.QueryValue(key, "Missing", nullptr, nullptr, &size), error::FileNotFound);
+         EXPECT_EQ(api.QueryValue(key, "", nullptr, nullptr, &size), error::FileNotFound);
          EXPECT_EQ(api.CloseKey(key), error::Success);
          EXPECT_EQ(api.QueryValue(key, "Plain", nullptr, nullptr, &size), error::InvalidHandle);
+       }},
+      {"DataWithoutSizeIsAParameterError",
+       [](RegistryApi& api) {
+         KeyHandle key = 0;
+         ASSERT_EQ(api.OpenKey(root::LocalMachine, kStrings.substr(1), access::Read, key),
+                   error::Success);
+         RegKey owned(api, key);
+         std::uint8_t buffer[64] = {};
+         EXPECT_EQ(api.QueryValue(key, "Plain", nullptr, buffer, nullptr), error::InvalidParameter);
+         EXPECT_EQ(api.QueryValue(key, "Missing", nullptr, buffer, nullptr),
+                   error::InvalidParameter);
+         EXPECT_EQ(api.QueryValue(0, "Plain", nullptr, buffer, nullptr), error::InvalidParameter);
+       }},
+      {"QueryNeedsTheQueryValueRight",
+       [](RegistryApi& api) {
+         KeyHandle key = 0;
+         ASSERT_EQ(
+             api.OpenKey(root::LocalMachine, kStrings.substr(1), access::EnumerateSubKeys, key),
+             error::Success);
+         RegKey owned(api, key);
+         std::uint32_t size = 0;
+         EXPECT_EQ(api.QueryValue(key, "Plain", nullptr, nullptr, &size), error::AccessDenied);
+         KeyHandle sub = 0;  // opening below it needs no right on it
+         ASSERT_EQ(api.OpenKey(key, "", access::QueryValue, sub), error::Success);
+         RegKey ownedSub(api, sub);
+         EXPECT_EQ(api.QueryValue(sub, "Plain", nullptr, nullptr, &size), error::Success);
+         EXPECT_EQ(size, 6u);
        }},
   };
   return cases;
