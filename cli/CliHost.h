@@ -25,8 +25,8 @@ class CliHost : public generation::HostServices {
     return files_->CopyFileNoOverwrite(source, dest);
   }
   void CreateDirectoryTree(const std::string& dir) override { files_->CreateDirectoryTree(dir); }
-  void ReplaceFile(const std::string& path, const std::string& bytes) override {
-    files_->ReplaceFile(path, bytes);
+  void SaveFile(const std::string& path, const std::string& bytes) override {
+    files_->SaveFile(path, bytes);
   }
   std::optional<std::string> ChooseDirectory(const std::string& start) override;
   void ShowPlainMessage(const std::string& text) override;

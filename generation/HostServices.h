@@ -33,7 +33,7 @@ class HostServices {
   // file survives intact when the write fails. On failure throws
   // vormlan::Exception with the message
   //   Cannot create file "<path>". <system text without trailing blanks, line breaks and periods>
-  virtual void ReplaceFile(const std::string& path, const std::string& bytes) = 0;
+  virtual void SaveFile(const std::string& path, const std::string& bytes) = 0;
 
   // The directory chooser, starting from start (the executable's path).
   // The chosen directory text exactly as entered, or nothing on cancel. The

@@ -41,7 +41,7 @@ PackageResult WriteDriverPackage(HostServices& host, DriverVersion driverVersion
     }
   }
 
-  host.ReplaceFile(dir + "\\" + kInfFileName, InfText(infLines));
+  host.SaveFile(dir + "\\" + kInfFileName, InfText(infLines));
 
   if (result.missingFiles.empty()) {
     host.ShowPlainMessage("Driver has been created");

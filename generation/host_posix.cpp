@@ -113,7 +113,7 @@ void PosixHost::CreateDirectoryTree(const std::string& dir) {
   }
 }
 
-void PosixHost::ReplaceFile(const std::string& path, const std::string& bytes) {
+void PosixHost::SaveFile(const std::string& path, const std::string& bytes) {
   const fs::path target = Resolve(path);
   struct stat existing {};
   if (::stat(target.c_str(), &existing) == 0 &&

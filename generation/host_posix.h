@@ -28,7 +28,7 @@ class PosixHost : public HostServices {
   // complete; on failure the temporary file is removed and path is left as it
   // was. A file without write permission is not replaced, as Windows does
   // not replace a read-only file.
-  void ReplaceFile(const std::string& path, const std::string& bytes) override;
+  void SaveFile(const std::string& path, const std::string& bytes) override;
 
   // The file-system path for a path text: "\" and "/" both separate, empty
   // components are skipped, and each component names the existing entry that

@@ -89,7 +89,13 @@ void Win32Host::CreateDirectoryTree(const std::string& dir) {
   for (const auto& level : DirectoryChain(dir)) CreateDirectoryA(level.c_str(), nullptr);
 }
 
-void Win32Host::ReplaceFile(const std::string& path, const std::string& bytes) {
+void Win32Host::SaveFile(const std::string& path, const std::string& bytes) {
+  // A read-only file is not replaced; saying so before anything is written
+  // also keeps the temporary file from being created for nothing.
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    ThrowCannotCreate(path, ERROR_ACCESS_DENIED);
+  }
   char temp[MAX_PATH + 1] = {};
   if (GetTempFileNameA(ParentOf(path).c_str(), "vml", 0, temp) == 0) {
     ThrowCannotCreate(path, GetLastError());

@@ -18,7 +18,7 @@ class Win32Host : public HostServices {
   // CreateDirectoryA for each missing level, outermost first.
   void CreateDirectoryTree(const std::string& dir) override;
   // Writes a temporary file beside path and moves it over path when complete.
-  void ReplaceFile(const std::string& path, const std::string& bytes) override;
+  void SaveFile(const std::string& path, const std::string& bytes) override;
 };
 
 }  // namespace vormlan::generation

@@ -39,7 +39,8 @@ check "inf with the printer key missing" "cmp -s '$work/out.inf' '$golden/missin
 rc=$?
 check "inf error exits 1" "[ $rc -eq 1 ]"
 check "inf error prints nothing on stdout" "[ ! -s '$work/stdout' ]"
-check "inf error message" "grep -q '^Error 2 : The system cannot find the file specified.' '$work/err' && grep -q '^:Unable read MULTI_SZ value\\.\$' '$work/err'"
+tr -d '\r' <"$work/err" >"$work/err.txt"
+check "inf error message" "grep -q '^Error 2 : The system cannot find the file specified.' '$work/err.txt' && grep -q '^:Unable read MULTI_SZ value\\.\$' '$work/err.txt'"
 "${cli[@]}" inf --printer "Dword Driver" --registry "$(arg "$fixture")" >/dev/null 2>"$work/err"
 rc=$?
 check "type error exits 1" "[ $rc -eq 1 ]"
@@ -85,6 +86,20 @@ check "generate error exits 1 and writes nothing" "[ $rc -eq 1 ] && [ ! -e '$wor
 "${cli[@]}" generate --printer "Laser Three" >/dev/null 2>&1
 rc=$?
 check "generate without --out is a usage error" "[ $rc -eq 2 ]"
+
+# --- generate into a drive root (Wine only: a drive letter mapped to a test folder).
+if [ "$mode" = wine ]; then
+  prefix=$(sed -n 's/^export WINEPREFIX="\(.*\)"$/\1/p' "${cli[0]}")
+  mkdir -p "$work/root"
+  ln -sfn "$work/root" "$prefix/dosdevices/q:"
+  "${cli[@]}" generate --printer "Laser Three" --registry "$(arg "$fixture")" \
+    --windows-dir "$(arg "$windows")" --out 'Q:\' >/dev/null 2>"$work/err"
+  rc=$?
+  rm -f "$prefix/dosdevices/q:"
+  check "generate into a drive root exits 3 (unires.dll is gone)" "[ $rc -eq 3 ]"
+  check "drive root holds the INF" "cmp -s '$work/root/vormlan.inf' '$golden/laser-three.inf'"
+  check "drive root holds the files" "[ -s '$work/root/pjlmon.dll' ]"
+fi
 
 echo "cli: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

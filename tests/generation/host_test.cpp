@@ -154,21 +154,7 @@ TEST_F(HostPackageTest, DirectoryThatCannotBeCreatedGivesTheCannotCreateError) {
   EXPECT_TRUE(host_->messages.empty());
 }
 
-#ifdef _WIN32
-// A drive root as target: the composed paths hold a doubled separator, which
-// the file system accepts.
-TEST_F(HostPackageTest, DriveRootTarget) {
-  const fs::path root = temp_.Path() / "driveroot";
-  fs::create_directories(root);
-  char drive[] = "Q:";
-  ASSERT_NE(DefineDosDeviceA(0, drive, root.string().c_str()), FALSE) << GetLastError();
-  host_->chosen = "Q:\\";
-  WriteDriverPackage(*host_, 3, {"root"}, files_);
-  DefineDosDeviceA(DDD_REMOVE_DEFINITION, drive, nullptr);
-  EXPECT_EQ(test::ReadFile(root / "vormlan.inf"), "root\r\n");
-  EXPECT_EQ(test::ReadFile(root / "unidrv.dll"), "unidrv");
-}
-#else
+#ifndef _WIN32
 TEST(PosixHost, ResolvesEachComponentIgnoringCase) {
   test::TempDir temp;
   fs::create_directories(temp.Path() / "System32" / "Spool");

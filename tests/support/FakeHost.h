@@ -50,7 +50,7 @@ class FakeHost : public generation::HostServices {
     return CopyResult::Copied;
   }
   void CreateDirectoryTree(const std::string& dir) override { createdDirs.push_back(dir); }
-  void ReplaceFile(const std::string& path, const std::string& bytes) override {
+  void SaveFile(const std::string& path, const std::string& bytes) override {
     if (failWrites) {
       throw Exception(generation::CannotCreateFileMessage(path, "Access is denied.\r\n"));
     }
