@@ -25,9 +25,11 @@ using Strings = std::vector<std::string>;
 
 const std::string kBase = "\\Software\\VormlanConformance";
 const std::string kStrings = kBase + "\\Strings";
+const std::string kV5 = kBase + "\\V5";
 
-std::string FixturePath() {
-  std::string path = VORMLAN_CONFORMANCE_FIXTURE;
+// The fixtures live beside the Wine prefix setup, which imports them.
+std::string FixturePath(const std::string& file) {
+  std::string path = std::string(VORMLAN_CONFORMANCE_DIR) + "/" + file;
 #ifdef _WIN32
   if (!path.empty() && path.front() == '/') path = "Z:" + path;
 #endif
@@ -42,7 +44,8 @@ struct Backend {
 std::vector<Backend> Backends() {
   std::vector<Backend> backends{{"Memory", [] {
                                    auto reg = std::make_unique<MemoryRegistry>();
-                                   LoadRegFile(*reg, FixturePath());
+                                   LoadRegFile(*reg, FixturePath("registry-conformance.reg"));
+                                   LoadRegFile(*reg, FixturePath("registry-conformance-v5.reg"));
                                    return std::unique_ptr<RegistryApi>(std::move(reg));
                                  }}};
 #ifdef _WIN32
@@ -306,6 +309,34 @@ const std::vector<Case>& Cases() {
          EXPECT_EQ(api.QueryValue(key, "", nullptr, nullptr, &size), error::FileNotFound);
          EXPECT_EQ(api.CloseKey(key), error::Success);
          EXPECT_EQ(api.QueryValue(key, "Plain", nullptr, nullptr, &size), error::InvalidHandle);
+       }},
+      {"Version5TextIsConvertedToAnsi",
+       [](RegistryApi& api) {
+         Fixture f(api);
+         ASSERT_TRUE(f.reg.OpenPathForReading(kV5));
+         EXPECT_EQ(f.reg.ReadText("Unicode"), "\x80 caf\xE9 ? ?");
+         EXPECT_EQ(f.reg.ReadText("HexSz"), "hi");
+         EXPECT_EQ(f.reg.ReadText("Expand"), "%WINDIR%\\\x80?");
+         EXPECT_EQ(MultiSz(f.reg, "Multi"), (Strings{"a.dll", "\xE9.dll", "?"}));
+         std::uint32_t size = 0;
+         EXPECT_EQ(api.QueryValue(f.reg.CurrentKey(), "Multi", nullptr, nullptr, &size),
+                   error::Success);
+         EXPECT_EQ(size, 15u);
+         ASSERT_TRUE(
+             f.reg.OpenPath("STRA\xDF"
+                            "E"));
+         EXPECT_EQ(f.reg.ReadText("Name"), "street");
+       }},
+      {"Version5DeletionsTookEffect",
+       [](RegistryApi& api) {
+         Fixture f(api);
+         ASSERT_TRUE(f.reg.OpenPathForReading(kV5));
+         EXPECT_EQ(f.reg.ReadText("Gone"), "");
+         std::uint32_t size = 0;
+         EXPECT_EQ(api.QueryValue(f.reg.CurrentKey(), "Gone", nullptr, nullptr, &size),
+                   error::FileNotFound);
+         EXPECT_FALSE(f.reg.PathExists("Doomed"));
+         EXPECT_FALSE(f.reg.PathExists("Doomed\\Child"));
        }},
       {"DataWithoutSizeIsAParameterError",
        [](RegistryApi& api) {
