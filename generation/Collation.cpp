@@ -1,10 +1,8 @@
 #include "generation/Collation.h"
 
-#include <algorithm>
 #include <array>
-#include <compare>
+#include <cstddef>
 #include <cstdint>
-#include <vector>
 
 namespace vormlan::generation {
 namespace {
@@ -315,51 +313,95 @@ constexpr std::array<CharWeights, 256> kWeights = {{
     One(0x0EA7, 19, 2),               // FF ÿ
 }};
 
-// The weighed form of one string, level by level.
-struct Levels {
-  std::vector<std::uint16_t> primary;
-  std::vector<std::uint8_t> diacritic;
-  std::vector<std::uint8_t> caseMarks;
-  // position << 8 | weight; the position is 0xFFFF minus the number of
-  // primary weights before the character, wrapping like a 16-bit count.
-  std::vector<std::uint32_t> special;
-};
-
-Levels Weigh(std::string_view text) {
-  Levels out;
-  out.primary.reserve(text.size());
-  for (const char ch : text) {
-    const CharWeights& w = kWeights[static_cast<unsigned char>(ch)];
-    if (w.special != 0) {
-      const std::uint32_t position = 0xFFFFu - (out.primary.size() & 0xFFFFu);
-      out.special.push_back(position << 8 | w.special);
-      continue;
-    }
-    for (std::uint8_t i = 0; i < w.count; ++i) {
-      out.primary.push_back(w.elements[i].primary);
-      out.diacritic.push_back(w.elements[i].diacritic);
-      out.caseMarks.push_back(w.elements[i].caseMark);
-    }
-  }
-  return out;
+const CharWeights& WeightsOf(char c) {
+  return kWeights[static_cast<unsigned char>(c)];
 }
 
-// Lexicographic, a proper prefix first; -1, 0 or 1.
-template <typename T>
-int CompareLevel(const std::vector<T>& a, const std::vector<T>& b) {
-  const auto order = std::lexicographical_compare_three_way(a.begin(), a.end(), b.begin(), b.end());
-  return order < 0 ? -1 : (order > 0 ? 1 : 0);
+// Walks the primary elements of a string in order (with their diacritic and
+// case marks), skipping the characters that have none.
+class ElementCursor {
+ public:
+  explicit ElementCursor(std::string_view text) : text_(text) {}
+
+  // The next element, or nullptr once the string is used up.
+  const Element* Next() {
+    while (taken_ == row_->count) {
+      if (pos_ == text_.size()) return nullptr;
+      row_ = &WeightsOf(text_[pos_++]);
+      taken_ = 0;
+    }
+    return &row_->elements[taken_++];
+  }
+
+ private:
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  const CharWeights* row_ = &kWeights[0];  // weightless: the walk starts with the first byte
+  std::uint8_t taken_ = 0;
+};
+
+// Compares one level: the key of each element in turn, a string that runs
+// out first being the lesser. -1, 0 or 1.
+template <typename Key>
+int CompareLevel(std::string_view a, std::string_view b, Key key) {
+  ElementCursor ca(a);
+  ElementCursor cb(b);
+  for (;;) {
+    const Element* x = ca.Next();
+    const Element* y = cb.Next();
+    if (x == nullptr || y == nullptr) return (x != nullptr) - (y != nullptr);
+    const auto kx = key(*x);
+    const auto ky = key(*y);
+    if (kx != ky) return kx < ky ? -1 : 1;
+  }
+}
+
+// The special-level keys of a string: position << 8 | weight for each
+// character that only breaks ties. The position is 0xFFFF less the number of
+// primary weights before the character, wrapping like a 16-bit count.
+class SpecialCursor {
+ public:
+  explicit SpecialCursor(std::string_view text) : text_(text) {}
+
+  // False once the string holds no further such character.
+  bool Next(std::uint32_t& key) {
+    while (pos_ < text_.size()) {
+      const CharWeights& w = WeightsOf(text_[pos_++]);
+      if (w.special != 0) {
+        key = (0xFFFFu - (primaries_ & 0xFFFFu)) << 8 | w.special;
+        return true;
+      }
+      primaries_ += w.count;
+    }
+    return false;
+  }
+
+ private:
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  std::size_t primaries_ = 0;
+};
+
+int CompareSpecial(std::string_view a, std::string_view b) {
+  SpecialCursor ca(a);
+  SpecialCursor cb(b);
+  for (;;) {
+    std::uint32_t x = 0;
+    std::uint32_t y = 0;
+    const bool hasX = ca.Next(x);
+    const bool hasY = cb.Next(y);
+    if (!hasX || !hasY) return static_cast<int>(hasX) - static_cast<int>(hasY);
+    if (x != y) return x < y ? -1 : 1;
+  }
 }
 
 }  // namespace
 
 int WordSortCompare(std::string_view a, std::string_view b) {
-  const Levels la = Weigh(a);
-  const Levels lb = Weigh(b);
-  if (const int r = CompareLevel(la.primary, lb.primary)) return r;
-  if (const int r = CompareLevel(la.diacritic, lb.diacritic)) return r;
-  if (const int r = CompareLevel(la.caseMarks, lb.caseMarks)) return r;
-  return CompareLevel(la.special, lb.special);
+  if (const int r = CompareLevel(a, b, [](const Element& e) { return e.primary; })) return r;
+  if (const int r = CompareLevel(a, b, [](const Element& e) { return e.diacritic; })) return r;
+  if (const int r = CompareLevel(a, b, [](const Element& e) { return e.caseMark; })) return r;
+  return CompareSpecial(a, b);
 }
 
 #ifndef _WIN32
