@@ -14,6 +14,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   g++-mingw-w64-i686-posix mingw-w64-tools
   wine wine32:i386 xvfb xauth xdotool imagemagick
+  fonts-wine
 )
 
 missing=()
