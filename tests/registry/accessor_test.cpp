@@ -177,29 +177,12 @@ TEST_F(AccessorTest, ReadingMaskStaysForLaterOpens) {
 
 // --- PathExists ---
 
-TEST_F(AccessorTest, PathExistsFollowsThePathRuleWithoutSideEffects) {
-  TRegistry a(reg);
-  a.SetRoot(root::LocalMachine);
-  EXPECT_TRUE(a.PathExists("Soft"));  // relative, no key open: below the root
-  EXPECT_TRUE(a.PathExists(""));      // the root itself
-  EXPECT_FALSE(a.HasCurrentKey());
-  ASSERT_TRUE(a.OpenPath("\\Soft\\A"));
-  const KeyHandle current = a.CurrentKey();
-  EXPECT_TRUE(a.PathExists("B"));
-  EXPECT_FALSE(a.PathExists("Soft"));
-  EXPECT_TRUE(a.PathExists("\\Soft\\C"));
-  EXPECT_TRUE(a.PathExists(""));
-  EXPECT_EQ(a.CurrentKey(), current);
-  EXPECT_EQ(a.CurrentPath(), "Soft\\A");
-  EXPECT_EQ(a.Access(), access::AllAccess);
-  EXPECT_EQ(reg.OpenHandleCount(), 1u);  // the probe key was closed again
-}
-
 TEST_F(AccessorTest, PathExistsUsesReadWithoutNotify) {
   TRegistry a(reg);
   a.SetRoot(root::LocalMachine);
   reg.RestrictAccess(root::LocalMachine, "Soft\\A", access::ReadNoNotify);
   EXPECT_TRUE(a.PathExists("\\Soft\\A"));
+  EXPECT_EQ(reg.OpenHandleCount(), 0u);  // the probe key was closed again
   reg.RestrictAccess(root::LocalMachine, "Soft\\A", access::QueryValue);
   EXPECT_FALSE(a.PathExists("\\Soft\\A"));
   // The empty name is the current key: false when that key refuses the mask.
@@ -226,14 +209,6 @@ class ReadTextTest : public AccessorTest {
     reg.SetString(root::LocalMachine, "Soft\\V", "", "default");
     EXPECT_TRUE(a.OpenPath("\\Soft\\V"));
   }
-  std::string InvalidTypeMessage(const std::string& name) {
-    try {
-      a.ReadText(name);
-    } catch (const ERegistryException& e) {
-      return e.what();
-    }
-    return "no exception";
-  }
   TRegistry a;
 };
 
@@ -251,12 +226,6 @@ TEST_F(ReadTextTest, SizeZeroOrMissingIsEmptyWhateverTheType) {
   EXPECT_EQ(a.ReadText("Missing"), "");
   a.CloseCurrent();
   EXPECT_EQ(a.ReadText("Driver"), "");  // no key open: the size query fails
-}
-
-TEST_F(ReadTextTest, OtherTypesAreRefusedByName) {
-  EXPECT_EQ(InvalidTypeMessage("Driver"), "Invalid data type for 'Driver'");
-  EXPECT_EQ(InvalidTypeMessage("Multi"), "Invalid data type for 'Multi'");
-  EXPECT_EQ(InvalidTypeMessage("Bin"), "Invalid data type for 'Bin'");
 }
 
 TEST_F(ReadTextTest, AsksTheSizeBeforeReadingData) {
@@ -342,12 +311,8 @@ class MultiSzTest : public AccessorTest {
   TExRegistry x;
 };
 
-TEST_F(MultiSzTest, WalksStringsInStoredOrder) {
-  EXPECT_EQ(Read("Two"), (Strings{"a.dll", "b.dll"}));
-  EXPECT_EQ(Read("Dups"), (Strings{"a.dll", "a.dll"}));
-}
-
-TEST_F(MultiSzTest, StopsAtFirstEmptyStringOrEndOfData) {
+TEST_F(MultiSzTest, WalksUntilTheFirstEmptyStringOrTheEndOfData) {
+  EXPECT_EQ(Read("Dups"), (Strings{"a.dll", "a.dll"}));  // stored order, duplicates kept
   EXPECT_EQ(Read("Empty"), Strings{});
   EXPECT_EQ(Read("OnlyNul"), Strings{});
   EXPECT_EQ(Read("Gap"), Strings{"a"});

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -288,6 +290,41 @@ TEST(RegFileLimits, HugeHexDataIsRefused) {
 TEST(RegFileLimits, LongValueNameIsRefused) {
   EXPECT_EQ(ErrorOf(kV5 + "[HKLM\\S]\n\"" + std::string(16384, 'n') + "\"=\"x\"\n"),
             "t.reg:4: value name longer than 16383 characters");
+}
+
+// Damaged copies of a valid file either load or fail cleanly, and a failure
+// leaves nothing of the file behind.
+TEST(RegFileLimits, DamagedFilesLoadCompletelyOrNotAtAll) {
+  const std::string seed = kV5 +
+                           "[HKLM\\Software\\Fz\\A]\r\n\"s\"=\"a \\\"b\\\" \\\\c\"\r\n"
+                           "@=\"d\"\r\n\"n\"=dword:00000010\r\n"
+                           "\"m\"=hex(7):61,00,00,00,\\\r\n  62,00,00,00,00,00\r\n"
+                           "[-HKLM\\Software\\Fz\\B]\r\n\"gone\"=-\r\n"
+                           "[HKLM\\Software\\Fz\\C]\r\n\"e\"=hex(2):25,00,00,00\r\n";
+  const std::string pieces[] = {"\\", "\"", "\n", "[", "]", "-", "=", ",", "hex(", "):", "\xE9"};
+  std::uint32_t state = 12345;
+  auto next = [&state] {
+    state = state * 1103515245u + 12345u;
+    return state >> 8;
+  };
+  for (int round = 0; round < 400; ++round) {
+    std::string text = seed;
+    for (int k = 0; k < 3; ++k) {
+      const std::size_t pos = next() % text.size();
+      if (next() % 2 == 0) {
+        text.erase(pos, 1 + next() % 4);
+      } else {
+        text.insert(pos, pieces[next() % std::size(pieces)]);
+      }
+    }
+    MemoryRegistry reg;
+    try {
+      LoadRegText(reg, text, "f.reg");
+    } catch (const RegFileError& e) {
+      EXPECT_EQ(std::string(e.what()).substr(0, 6), "f.reg:") << e.what();
+      EXPECT_TRUE(reg.SubKeyNames(root::LocalMachine, "").empty()) << text;
+    }
+  }
 }
 
 // --- Files on disk ---
