@@ -83,6 +83,11 @@ check "the INF is written despite missing files" "[ -s '$out2/vormlan.inf' ]"
   --windows-dir "$(arg "$windows")" --out "$(arg "$work/out3")" >/dev/null 2>&1
 rc=$?
 check "generate error exits 1 and writes nothing" "[ $rc -eq 1 ] && [ ! -e '$work/out3' ]"
+"${cli[@]}" generate --printer "Unsafe" --registry "$(arg "$fixture")" \
+  --windows-dir "$(arg "$windows")" --out "$(arg "$work/out4")" >/dev/null 2>"$work/err"
+rc=$?
+check "a file name leaving its folder is refused before anything is written" \
+  "[ $rc -eq 1 ] && [ ! -e '$work/out4' ] && grep -q 'Dependent Files' '$work/err'"
 "${cli[@]}" generate --printer "Laser Three" >/dev/null 2>&1
 rc=$?
 check "generate without --out is a usage error" "[ $rc -eq 2 ]"

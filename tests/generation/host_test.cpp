@@ -91,6 +91,29 @@ TEST_F(HostPackageTest, CreatesTheDirectoryCopiesTheFilesAndWritesTheInf) {
   EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 4);
 }
 
+TEST_F(HostPackageTest, VersionSelectsTheStoreAndZeroUsesVersion3) {
+  const fs::path store2 = windows_ / "system32" / "spool" / "drivers" / "w32x86" / "2";
+  fs::create_directories(store2);
+  test::WriteFile(store2 / "three.gpd", "store 2");
+  for (const int version : {2, 3, 0}) {
+    const fs::path out = temp_.Path() / ("v" + std::to_string(version));
+    host_->chosen = out.string();
+    WriteDriverPackage(*host_, version, {"x"}, files_);
+    EXPECT_EQ(test::ReadFile(out / "three.gpd"), version == 2 ? "store 2" : "gpd") << version;
+  }
+}
+
+TEST_F(HostPackageTest, CancelLeavesTheDiskAlone) {
+  host_->chosen.reset();
+  const auto before = std::distance(fs::recursive_directory_iterator(temp_.Path()),
+                                    fs::recursive_directory_iterator());
+  EXPECT_TRUE(WriteDriverPackage(*host_, 3, {"x"}, files_).cancelled);
+  EXPECT_EQ(host_->messages, std::vector<std::string>{"Aborted"});
+  EXPECT_EQ(std::distance(fs::recursive_directory_iterator(temp_.Path()),
+                          fs::recursive_directory_iterator()),
+            before);
+}
+
 TEST_F(HostPackageTest, SecondRunKeepsDriverFilesAndReplacesTheInf) {
   const fs::path out = temp_.Path() / "out";
   host_->chosen = out.string();
