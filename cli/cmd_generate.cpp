@@ -27,8 +27,15 @@ void AddGenerateCommand(CLI::App& app, int& status) {
   cmd->add_option("--printer", o->printer, "Printer name as listed (e.g. \\\\srv\\laser)")
       ->required();
   cmd->add_option("--out", o->out, "Target directory for the driver package")->required();
-  cmd->add_option("--registry", o->registry,
-                  "Registry export file (.reg) to read instead of the live registry");
+  auto* registryOption = cmd->add_option(
+      "--registry", o->registry,
+      "Registry export file (.reg) to read instead of the live registry (required where "
+      "there is no live registry, as on Linux)");
+#ifndef _WIN32
+  registryOption->required();
+#else
+  (void)registryOption;
+#endif
   auto* windowsDir = cmd->add_option(
       "--windows-dir", o->windowsDir,
       "Directory standing for the Windows directory (holds System32\\Spool\\Drivers\\w32x86); "

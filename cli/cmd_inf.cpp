@@ -20,8 +20,15 @@ void AddInfCommand(CLI::App& app, int& status) {
   auto regFile = std::make_shared<std::string>();
   cmd->add_option("--printer", *printer, "Printer name as listed (e.g. \\\\srv\\laser)")
       ->required();
-  cmd->add_option("--registry", *regFile,
-                  "Registry export file (.reg) to read instead of the live registry");
+  auto* registryOption = cmd->add_option(
+      "--registry", *regFile,
+      "Registry export file (.reg) to read instead of the live registry (required where "
+      "there is no live registry, as on Linux)");
+#ifndef _WIN32
+  registryOption->required();
+#else
+  (void)registryOption;
+#endif
   cmd->callback([printer, regFile, &status] {
     try {
       auto registry = OpenRegistry(*regFile);
