@@ -24,18 +24,9 @@ void AddGenerateCommand(CLI::App& app, int& status) {
     std::string printer, out, registry, windowsDir;
   };
   auto o = std::make_shared<Options>();
-  cmd->add_option("--printer", o->printer, "Printer name as listed (e.g. \\\\srv\\laser)")
-      ->required();
+  AddPrinterOption(*cmd, o->printer);
   cmd->add_option("--out", o->out, "Target directory for the driver package")->required();
-  auto* registryOption = cmd->add_option(
-      "--registry", o->registry,
-      "Registry export file (.reg) to read instead of the live registry (required where "
-      "there is no live registry, as on Linux)");
-#ifndef _WIN32
-  registryOption->required();
-#else
-  (void)registryOption;
-#endif
+  AddRegistryOption(*cmd, o->registry);
   auto* windowsDir = cmd->add_option(
       "--windows-dir", o->windowsDir,
       "Directory standing for the Windows directory (holds System32\\Spool\\Drivers\\w32x86); "

@@ -18,17 +18,8 @@ void AddInfCommand(CLI::App& app, int& status) {
       "inf", "Print the INF file composed for a printer's driver (CR LF line ends) to stdout");
   auto printer = std::make_shared<std::string>();
   auto regFile = std::make_shared<std::string>();
-  cmd->add_option("--printer", *printer, "Printer name as listed (e.g. \\\\srv\\laser)")
-      ->required();
-  auto* registryOption = cmd->add_option(
-      "--registry", *regFile,
-      "Registry export file (.reg) to read instead of the live registry (required where "
-      "there is no live registry, as on Linux)");
-#ifndef _WIN32
-  registryOption->required();
-#else
-  (void)registryOption;
-#endif
+  AddPrinterOption(*cmd, *printer);
+  AddRegistryOption(*cmd, *regFile);
   cmd->callback([printer, regFile, &status] {
     try {
       auto registry = OpenRegistry(*regFile);
