@@ -104,6 +104,14 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
   return lines;
 }
 
+// Input quoted in an error message, shortened so a damaged file with
+// enormous lines still gives a readable message.
+std::string Excerpt(std::string_view text) {
+  constexpr std::size_t kMax = 60;
+  if (text.size() <= kMax) return std::string(text);
+  return std::string(text.substr(0, kMax)) + "...";
+}
+
 [[noreturn]] void Fail(const std::string& source, std::size_t line, const std::string& what) {
   throw RegFileError(source + ":" + std::to_string(line) + ": " + what);
 }
@@ -150,7 +158,7 @@ class Parser {
       } else if (line.front() == '"' || line.front() == '@') {
         ParseValueLine(line, number);
       } else {
-        Fail(source_, number, "unrecognised line '" + std::string(line) + "'");
+        Fail(source_, number, "unrecognised line '" + Excerpt(line) + "'");
       }
     }
     return std::move(operations_);
@@ -171,7 +179,7 @@ class Parser {
     } else if (header == kVersion5Header) {
       format_ = Format::Version5;
     } else {
-      Fail(source_, 1, "unknown header '" + std::string(header.substr(0, 80)) + "'");
+      Fail(source_, 1, "unknown header '" + Excerpt(header) + "'");
     }
     next_ = 1;
   }
@@ -186,7 +194,7 @@ class Parser {
     const std::size_t slash = body.find('\\');
     const std::string_view rootName = body.substr(0, slash);
     const std::optional<KeyHandle> rootKey = FindRoot(rootName);
-    if (!rootKey) Fail(source_, number, "unknown root key '" + std::string(rootName) + "'");
+    if (!rootKey) Fail(source_, number, "unknown root key '" + Excerpt(rootName) + "'");
 
     std::string path;
     if (slash != std::string_view::npos) {
@@ -217,7 +225,7 @@ class Parser {
     while (pos <= path.size()) {
       std::size_t end = path.find('\\', pos);
       if (end == std::string::npos) end = path.size();
-      if (end == pos) Fail(source_, number, "empty key name in '" + path + "'");
+      if (end == pos) Fail(source_, number, "empty key name in '" + Excerpt(path) + "'");
       if (end - pos > kMaxKeyNameChars) {
         Fail(source_, number,
              "key name longer than " + std::to_string(kMaxKeyNameChars) + " characters");
@@ -282,7 +290,7 @@ class Parser {
       op.kind = Operation::Kind::DeleteValue;
     } else if (StartsWithIgnoreCase(rest, "dword:")) {
       const auto value = ParseHex(rest.substr(6), 8);
-      if (!value) Fail(source_, number, "bad dword value '" + std::string(rest.substr(6)) + "'");
+      if (!value) Fail(source_, number, "bad dword value '" + Excerpt(rest.substr(6)) + "'");
       op.type = value_type::Dword;
       for (int i = 0; i < 4; ++i) op.data += static_cast<char>((*value >> (8 * i)) & 0xFF);
     } else if (StartsWithIgnoreCase(rest, "hex:")) {
@@ -292,11 +300,11 @@ class Parser {
       const std::size_t close = rest.find("):");
       const auto type =
           close == std::string_view::npos ? std::nullopt : ParseHex(rest.substr(4, close - 4), 8);
-      if (!type) Fail(source_, number, "bad value type in '" + std::string(rest) + "'");
+      if (!type) Fail(source_, number, "bad value type in '" + Excerpt(rest) + "'");
       op.type = *type;
       op.data = StoredText(op.type, ParseHexData(rest.substr(close + 2), number));
     } else {
-      Fail(source_, number, "unrecognised value data '" + std::string(rest) + "'");
+      Fail(source_, number, "unrecognised value data '" + Excerpt(rest) + "'");
     }
     operations_.push_back(std::move(op));
   }
@@ -337,7 +345,7 @@ class Parser {
       // A trailing comma is only allowed before a continuation.
       if (token.empty() && last && continues && pos > 0) return;
       const auto byte = ParseHex(token, 2);
-      if (!byte) Fail(source_, number, "bad hex byte '" + std::string(token) + "'");
+      if (!byte) Fail(source_, number, "bad hex byte '" + Excerpt(token) + "'");
       if (bytes.size() >= kMaxValueBytes) {
         Fail(source_, number,
              "value data larger than " + std::to_string(kMaxValueBytes) + " bytes");

@@ -292,6 +292,11 @@ TEST(RegFileLimits, LongValueNameIsRefused) {
             "t.reg:4: value name longer than 16383 characters");
 }
 
+TEST(RegFileLimits, QuotedInputIsShortenedInMessages) {
+  EXPECT_EQ(ErrorOf(kV5 + "[HKLM\\S]\n" + std::string(5000, 'x') + "\n"),
+            "t.reg:4: unrecognised line '" + std::string(60, 'x') + "...'");
+}
+
 // Damaged copies of a valid file either load or fail cleanly, and a failure
 // leaves nothing of the file behind.
 TEST(RegFileLimits, DamagedFilesLoadCompletelyOrNotAtAll) {
