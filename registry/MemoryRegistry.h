@@ -48,7 +48,9 @@ class MemoryRegistry : public RegistryApi {
   void SetDword(KeyHandle rootKey, const std::string& path, const std::string& name,
                 std::uint32_t value);
   // An open of this key (and, when recursive, of every key now below it)
-  // asking for any right outside allowedMask is refused with code 5.
+  // asking for any right outside allowedMask is refused with code 5. The key
+  // is created when missing. Opening "" below a root hands back the root
+  // itself and is never refused.
   void RestrictAccess(KeyHandle rootKey, const std::string& path, std::uint32_t allowedMask,
                       bool recursive = false);
 
@@ -61,7 +63,10 @@ class MemoryRegistry : public RegistryApi {
                                         const std::string& name) const;
   std::size_t OpenHandleCount() const { return handles_.size(); }
 
-  // --- RegistryApi.
+  // --- RegistryApi. Codes as the system gives them: 2 for a missing key or
+  // value, 5 for a refused right, 6 for an unknown or closed handle, 87 for a
+  // data buffer without a size, 161 for a sub-key path with a leading "\",
+  // 234 for a buffer too small, 1018 for a handle of a deleted key.
   long OpenKey(KeyHandle parent, const std::string& subKey, std::uint32_t accessMask,
                KeyHandle& result) override;
   long QueryValue(KeyHandle key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
