@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -405,6 +406,10 @@ void LoadRegText(MemoryRegistry& registry, std::string_view bytes, const std::st
 }
 
 void LoadRegFile(MemoryRegistry& registry, const std::string& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    throw RegFileError(path + ": is a directory, not a registry export file");
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) throw RegFileError(path + ": cannot open the file");
   in.seekg(0, std::ios::end);

@@ -349,6 +349,13 @@ TEST(RegFileDisk, LoadsAFileAndNamesAMissingOne) {
   } catch (const RegFileError& e) {
     EXPECT_EQ(std::string(e.what()), missing + ": cannot open the file");
   }
+  try {
+    LoadRegFile(reg, dir.Path().string());
+    FAIL() << "loaded a directory";
+  } catch (const RegFileError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              dir.Path().string() + ": is a directory, not a registry export file");
+  }
 }
 
 TEST(RegFileDisk, ErrorsNameTheFilePath) {
