@@ -1,0 +1,354 @@
+// The real main window under Wine: controls driven through their messages,
+// with fake services and dialogs.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "generation/DriverLookup.h"
+#include "generation/GenerationRun.h"
+#include "registry/MemoryRegistry.h"
+#include "tests/support/TestSupport.h"
+#include "tests/ui/FormFakes.h"
+#include "ui/WindowHost_win32.h"
+#include "ui/main_win32.h"
+
+namespace vormlan::ui {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::EndsWith;
+using ::testing::StartsWith;
+
+std::string Text(HWND window) {
+  char buffer[4096] = {};
+  GetWindowTextA(window, buffer, sizeof(buffer));
+  return buffer;
+}
+
+// left, top, width, height of a control within its parent's client area.
+std::vector<int> Bounds(HWND window) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&r), 2);
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+std::vector<std::string> TabTexts(HWND tabs) {
+  std::vector<std::string> texts;
+  const int count = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    char buffer[64] = {};
+    TCITEMA item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = buffer;
+    item.cchTextMax = sizeof(buffer);
+    SendMessageA(tabs, TCM_GETITEMA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+    texts.emplace_back(buffer);
+  }
+  return texts;
+}
+
+std::vector<std::string> ListLines(HWND list) {
+  std::vector<std::string> lines;
+  const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    char buffer[512] = {};
+    SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buffer));
+    lines.emplace_back(buffer);
+  }
+  return lines;
+}
+
+// The quit request waiting in the thread's queue, if any: its exit code.
+std::optional<WPARAM> TakeQuitRequest() {
+  MSG msg{};
+  if (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) return msg.wParam;
+  return std::nullopt;
+}
+
+class WindowTest : public ::testing::Test {
+ protected:
+  WindowTest() : services(log), dialogs(log), window(services, dialogs) {}
+
+  void SetUp() override {
+    services.printers = {"Office Laser",
+                         "\\\\printserver\\A very long shared printer name "
+                         "that needs the horizontal scroll bar to be read"};
+    window.Create();
+    window.Show(SW_SHOWNORMAL);
+    TakeQuitRequest();
+  }
+
+  void Click(HWND control) { SendMessageA(control, BM_CLICK, 0, 0); }
+  bool OnPage2() {
+    return IsWindowVisible(c().TabSheet2) && !IsWindowVisible(c().TabSheet1) &&
+           SendMessageA(c().PageControl1, TCM_GETCURSEL, 0, 0) == 1;
+  }
+  const Form1Controls& c() { return window.Controls(); }
+  void ToPage2() {
+    Click(c().cboxAgree);
+    Click(c().btnNext);
+    ASSERT_TRUE(OnPage2());
+  }
+
+  test::EventLog log;
+  test::FakeServices services;
+  test::FakeDialogs dialogs;
+  Form1Window window;
+};
+
+TEST_F(WindowTest, WindowAndControlsFollowTheDescription) {
+  HWND form = window.Handle();
+  EXPECT_EQ(Text(form), "Vormlan");
+  RECT client{};
+  GetClientRect(form, &client);
+  EXPECT_EQ(client.right, 509);
+  EXPECT_EQ(client.bottom, 337);
+  const LONG style = GetWindowLongA(form, GWL_STYLE);
+  EXPECT_NE(style & WS_SYSMENU, 0);
+  EXPECT_NE(style & WS_MINIMIZEBOX, 0);
+  EXPECT_EQ(style & (WS_MAXIMIZEBOX | WS_THICKFRAME), 0);
+  RECT bounds{};
+  GetWindowRect(form, &bounds);
+  EXPECT_LE(std::abs((bounds.left + bounds.right) / 2 - GetSystemMetrics(SM_CXSCREEN) / 2), 1);
+  EXPECT_LE(std::abs((bounds.top + bounds.bottom) / 2 - GetSystemMetrics(SM_CYSCREEN) / 2), 1);
+
+  EXPECT_EQ(Bounds(c().PageControl1), (std::vector<int>{0, 0, 508, 336}));
+  EXPECT_EQ(Bounds(c().Image1), (std::vector<int>{432, 32, 57, 41}));
+  EXPECT_EQ(Bounds(c().Memo1), (std::vector<int>{8, 80, 486, 166}));
+  EXPECT_EQ(Bounds(c().cboxAgree), (std::vector<int>{192, 251, 153, 17}));
+  EXPECT_EQ(Bounds(c().btnNext), (std::vector<int>{336, 280, 75, 25}));
+  EXPECT_EQ(Bounds(c().btnExit), (std::vector<int>{418, 280, 75, 25}));
+  EXPECT_EQ(Bounds(c().ListBox1), (std::vector<int>{8, 32, 473, 209}));
+  EXPECT_EQ(Bounds(c().btnBack), (std::vector<int>{240, 280, 75, 25}));
+  EXPECT_EQ(Bounds(c().Button1), (std::vector<int>{328, 280, 75, 25}));
+  EXPECT_EQ(Bounds(c().btnExit2), (std::vector<int>{418, 280, 75, 25}));
+  const std::vector<int> label = Bounds(c().Label1);
+  EXPECT_EQ(label[0], 8);
+  EXPECT_EQ(label[1], 8);
+  EXPECT_GE(label[2], 66);
+
+  EXPECT_EQ(Text(c().cboxAgree), "I &Agree to the above");
+  EXPECT_EQ(Text(c().btnNext), "&Next");
+  EXPECT_EQ(Text(c().btnExit), "&Exit");
+  EXPECT_EQ(Text(c().Label1), "Select Printer:");
+  EXPECT_EQ(Text(c().btnBack), "&Back");
+  EXPECT_EQ(Text(c().Button1), "&Generate");
+  EXPECT_EQ(Text(c().btnExit2), "&Exit");
+  std::string disclaimer;
+  for (const std::string& row : DisclaimerLines())
+    disclaimer += (disclaimer.empty() ? "" : "\r\n") + row;
+  EXPECT_EQ(Text(c().Memo1), disclaimer);
+  EXPECT_EQ(SendMessageA(c().Memo1, EM_GETLINECOUNT, 0, 0) >= 26, true);
+
+  EXPECT_NE(GetWindowLongA(c().btnNext, GWL_STYLE) & BS_DEFPUSHBUTTON, 0);
+  const LONG listStyle = GetWindowLongA(c().ListBox1, GWL_STYLE);
+  EXPECT_EQ(listStyle & (LBS_SORT | LBS_MULTIPLESEL | LBS_EXTENDEDSEL), 0);
+  EXPECT_EQ(SendMessageA(c().ListBox1, LB_GETITEMHEIGHT, 0, 0), 13);
+}
+
+TEST_F(WindowTest, TabOrderOfEachPage) {
+  auto order = [](HWND page) {
+    std::vector<HWND> children;
+    for (HWND w = GetWindow(page, GW_CHILD); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+      if ((GetWindowLongA(w, GWL_STYLE) & WS_TABSTOP) != 0) children.push_back(w);
+    }
+    return children;
+  };
+  EXPECT_THAT(order(c().TabSheet1),
+              ElementsAre(c().btnExit, c().btnNext, c().Memo1, c().cboxAgree));
+  EXPECT_THAT(order(c().TabSheet2),
+              ElementsAre(c().btnExit2, c().btnBack, c().ListBox1, c().Button1));
+}
+
+TEST_F(WindowTest, StartsOnPageOneWithTheOtherTabHiddenAndNextDisabled) {
+  EXPECT_THAT(TabTexts(c().PageControl1), ElementsAre("About"));
+  EXPECT_TRUE(IsWindowVisible(c().TabSheet1));
+  EXPECT_FALSE(IsWindowVisible(c().TabSheet2));
+  EXPECT_FALSE(IsWindowEnabled(c().btnNext));
+  EXPECT_EQ(SendMessageA(c().cboxAgree, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_EQ(services.printerRequests, 0);
+}
+
+TEST_F(WindowTest, TheCheckBoxTogglesTheSecondTabAndNext) {
+  for (int round = 0; round < 2; ++round) {
+    Click(c().cboxAgree);
+    EXPECT_THAT(TabTexts(c().PageControl1), ElementsAre("About", "Generate driver"));
+    EXPECT_TRUE(IsWindowEnabled(c().btnNext));
+    Click(c().cboxAgree);
+    EXPECT_THAT(TabTexts(c().PageControl1), ElementsAre("About"));
+    EXPECT_FALSE(IsWindowEnabled(c().btnNext));
+  }
+  EXPECT_TRUE(IsWindowVisible(c().TabSheet1));
+}
+
+TEST_F(WindowTest, NextFillsThePrinterListAndBackThenNextRefillsIt) {
+  ToPage2();
+  EXPECT_EQ(ListLines(c().ListBox1), services.printers);
+  EXPECT_EQ(SendMessageA(c().ListBox1, LB_GETCURSEL, 0, 0), LB_ERR);
+  EXPECT_GT(SendMessageA(c().ListBox1, LB_GETHORIZONTALEXTENT, 0, 0), 473);
+  // The long line brings up the horizontal scroll bar.
+  EXPECT_NE(GetWindowLongA(c().ListBox1, GWL_STYLE) & WS_HSCROLL, 0);
+
+  SendMessageA(c().ListBox1, LB_SETCURSEL, 1, 0);
+  Click(c().btnBack);
+  EXPECT_TRUE(IsWindowVisible(c().TabSheet1));
+  EXPECT_EQ(SendMessageA(c().PageControl1, TCM_GETCURSEL, 0, 0), 0);
+  services.printers.push_back("Third");
+  Click(c().btnNext);
+  EXPECT_TRUE(OnPage2());
+  EXPECT_EQ(ListLines(c().ListBox1).size(), 3u);
+  EXPECT_EQ(SendMessageA(c().ListBox1, LB_GETCURSEL, 0, 0), LB_ERR);
+  EXPECT_EQ(services.printerRequests, 2);
+}
+
+TEST_F(WindowTest, TabClicksAndCtrlTabReachVisibleTabsOnly) {
+  SendMessageA(c().PageControl1, TCM_SETCURFOCUS, 1, 0);  // no such tab yet
+  EXPECT_TRUE(IsWindowVisible(c().TabSheet1));
+
+  Click(c().cboxAgree);
+  SendMessageA(c().PageControl1, TCM_SETCURFOCUS, 1, 0);
+  EXPECT_TRUE(OnPage2());
+  EXPECT_EQ(services.printerRequests, 1);
+
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  BYTE pressed[256];
+  std::copy(std::begin(keys), std::end(keys), pressed);
+  pressed[VK_CONTROL] = 0x80;
+  SetKeyboardState(pressed);
+  MSG msg{c().ListBox1, WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
+  EXPECT_TRUE(window.PreTranslateMessage(msg));
+  EXPECT_TRUE(IsWindowVisible(c().TabSheet1));
+  EXPECT_TRUE(window.PreTranslateMessage(msg));
+  EXPECT_TRUE(OnPage2());
+  SetKeyboardState(keys);
+  EXPECT_EQ(services.printerRequests, 2);
+}
+
+TEST_F(WindowTest, EnterPressesTheDefaultButtonOnceItIsEnabled) {
+  SetActiveWindow(window.Handle());
+  SetFocus(c().cboxAgree);
+  MSG enter{c().cboxAgree, WM_KEYDOWN, VK_RETURN, 0, 0, {0, 0}};
+  window.PreTranslateMessage(enter);
+  EXPECT_TRUE(IsWindowVisible(c().TabSheet1));  // Next is disabled
+  Click(c().cboxAgree);
+  SetFocus(c().cboxAgree);
+  EXPECT_TRUE(window.PreTranslateMessage(enter));
+  EXPECT_TRUE(OnPage2());
+}
+
+TEST_F(WindowTest, ExitButtonsAndClosingRequestTheEnd) {
+  Click(c().btnExit);
+  ToPage2();
+  Click(c().btnExit2);
+  SendMessageA(window.Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(services.endRequests, 3);
+  EXPECT_TRUE(IsWindow(window.Handle()));
+}
+
+TEST_F(WindowTest, ThePictureMailsTheAuthorAndSaysSo) {
+  SendMessageA(c().TabSheet1, WM_COMMAND, MAKEWPARAM(idImage1, STN_CLICKED),
+               reinterpret_cast<LPARAM>(c().Image1));
+  EXPECT_THAT(services.mailLinks, ElementsAre(StartsWith("mailto:")));
+
+  char tipText[80] = {};
+  TOOLINFOA tool{};
+  tool.cbSize = TTTOOLINFOA_V2_SIZE;
+  tool.hwnd = c().TabSheet1;
+  tool.uId = reinterpret_cast<UINT_PTR>(c().Image1);
+  tool.lpszText = tipText;
+  SendMessageA(c().Image1Tip, TTM_GETTEXTA, sizeof(tipText), reinterpret_cast<LPARAM>(&tool));
+  EXPECT_STREQ(tipText, "Mail me");
+
+  EXPECT_EQ(SendMessageA(c().TabSheet1, WM_SETCURSOR, reinterpret_cast<WPARAM>(c().Image1),
+                         MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)),
+            TRUE);
+  EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, MAKEINTRESOURCEA(32649)));
+}
+
+// Generation runs against an in-memory registry, through the program's own
+// host with fake dialogs.
+class GenerateTest : public WindowTest {
+ protected:
+  GenerateTest() : host(dialogs) {}
+
+  void SetUp() override {
+    const std::string printers = generation::kPrintersKey;
+    const std::string v3 = std::string(generation::kDriversKey) + "\\Version-3\\Demo Driver";
+    const auto hklm = registry::root::LocalMachine;
+    registry.SetString(hklm, printers + "\\Demo Printer", "Printer Driver", "Demo Driver");
+    registry.SetString(hklm, v3, "Driver", "demodrv.dll");
+    registry.SetString(hklm, v3, "Data File", "demo.ppd");
+    registry.SetString(hklm, v3, "Configuration File", "democfg.dll");
+    registry.SetString(hklm, v3, "Help File", "demo.hlp");
+    registry.SetMultiString(hklm, v3, "Dependent Files", {"demores.dll"});
+    registry.SetDword(hklm, printers + "\\Broken Printer", "Printer Driver", 7);
+    registry.SetString(hklm, printers + "\\Listless Printer", "Printer Driver", "Listless");
+    registry.CreateKey(hklm, std::string(generation::kDriversKey) + "\\Version-3\\Listless");
+    services.generate = [this](const auto& entries, const auto& isSelected) {
+      generation::Generate(registry, host, entries, isSelected);
+    };
+    WindowTest::SetUp();
+    services.printers = {"Demo Printer", "Broken Printer", "Listless Printer"};
+    ToPage2();
+  }
+
+  void Select(int line) { SendMessageA(c().ListBox1, LB_SETCURSEL, static_cast<WPARAM>(line), 0); }
+
+  registry::MemoryRegistry registry;
+  WindowHost host;
+};
+
+TEST_F(GenerateTest, NothingSelectedDoesNothing) {
+  Click(c().Button1);
+  EXPECT_EQ(services.generatedEntries.size(), 1u);
+  EXPECT_TRUE(dialogs.chooserStarts.empty());
+  EXPECT_TRUE(dialogs.plainMessages.empty());
+  EXPECT_TRUE(dialogs.errorBoxes.empty());
+  EXPECT_FALSE(TakeQuitRequest());
+}
+
+TEST_F(GenerateTest, RegistryErrorsReachTheErrorBoxAndThePageStays) {
+  Select(1);
+  Click(c().Button1);
+  Select(2);
+  Click(c().Button1);
+  EXPECT_THAT(dialogs.errorBoxes, ElementsAre("Invalid data type for 'Printer Driver'",
+                                              EndsWith("Unable read MULTI_SZ value.")));
+  EXPECT_TRUE(dialogs.chooserStarts.empty());
+  EXPECT_TRUE(OnPage2());
+  EXPECT_EQ(ListLines(c().ListBox1), services.printers);
+  EXPECT_FALSE(TakeQuitRequest());
+}
+
+TEST_F(GenerateTest, CancellingTheChooserSaysAbortedAndEndsTheProgram) {
+  dialogs.chosenDirectory.reset();
+  Select(0);
+  Click(c().Button1);
+  ASSERT_EQ(dialogs.chooserStarts.size(), 1u);
+  EXPECT_THAT(dialogs.chooserStarts[0], EndsWith(".exe"));
+  EXPECT_THAT(dialogs.plainMessages, ElementsAre("Aborted"));
+  EXPECT_EQ(TakeQuitRequest(), std::optional<WPARAM>(0));
+  EXPECT_TRUE(dialogs.errorBoxes.empty());
+}
+
+TEST_F(GenerateTest, AChosenDirectoryIsCreatedAndReceivesTheInfFile) {
+  vormlan::test::TempDir temp;
+  const std::filesystem::path target = temp.Path() / "packages" / "demo";
+  dialogs.chosenDirectory = target.string();
+  Select(0);
+  Click(c().Button1);
+  EXPECT_TRUE(dialogs.errorBoxes.empty());
+  EXPECT_TRUE(std::filesystem::is_regular_file(target / "vormlan.inf"));
+  EXPECT_THAT(dialogs.plainMessages, ElementsAre(StartsWith("Driver has been created")));
+  EXPECT_FALSE(TakeQuitRequest());
+}
+
+}  // namespace
+}  // namespace vormlan::ui

@@ -1,0 +1,272 @@
+#include "ui/DirectoryChooser_win32.h"
+
+#include <algorithm>
+#include <cctype>
+#include <vector>
+
+#include "ui/DialogTemplate_win32.h"
+#include "ui/FolderList.h"
+
+namespace vormlan::ui {
+
+namespace {
+
+constexpr int kRowHeight = 16;
+constexpr int kIndent = 12;
+
+struct ChooserState {
+  std::string start;
+  std::string currentDir;
+  std::vector<FolderRow> rows;
+  std::optional<std::string> result;
+};
+
+std::string WindowText(HWND window) {
+  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+  const int length = GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
+  text.resize(static_cast<std::size_t>(std::max(length, 0)));
+  return text;
+}
+
+std::string CurrentDirectory() {
+  std::string text(MAX_PATH + 1, '\0');
+  DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(text.size()), text.data());
+  if (length >= text.size()) {
+    text.resize(length + 1);
+    length = GetCurrentDirectoryA(static_cast<DWORD>(text.size()), text.data());
+  }
+  text.resize(length < text.size() ? length : 0);
+  return text;
+}
+
+bool IsDirectory(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The names of the folder's entries: sub-folders or files.
+std::vector<std::string> ListEntries(const std::string& folder, bool folders) {
+  std::vector<std::string> names;
+  std::string pattern = folder;
+  if (!pattern.empty() && pattern.back() != '\\') pattern += '\\';
+  pattern += "*.*";
+  WIN32_FIND_DATAA data{};
+  HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (isFolder == folders) names.emplace_back(data.cFileName);
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+  return names;
+}
+
+void FillDrives(HWND dialog, const std::string& currentDir) {
+  HWND combo = GetDlgItem(dialog, chooser_id::DriveList);
+  SendMessageA(combo, CB_RESETCONTENT, 0, 0);
+  const DWORD drives = GetLogicalDrives();
+  for (int i = 0; i < 26; ++i) {
+    if ((drives & (1u << i)) == 0) continue;
+    const std::string root = DriveRoot(static_cast<char>('A' + i));
+    const LRESULT index =
+        SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(root.c_str()));
+    if (currentDir.size() >= 2 && currentDir[1] == ':' &&
+        std::toupper(static_cast<unsigned char>(currentDir[0])) == 'A' + i) {
+      SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    }
+  }
+}
+
+// Makes folder the current folder: process directory, lists, drive and edit
+// box. False (and nothing changed) when the folder cannot be entered.
+bool EnterFolder(HWND dialog, ChooserState& state, const std::string& folder) {
+  if (!SplitFolderPath(folder) || !SetCurrentDirectoryA(folder.c_str())) return false;
+  state.currentDir = folder;
+  state.rows = FolderRows(folder, ListEntries(folder, true));
+
+  HWND list = GetDlgItem(dialog, chooser_id::FolderList);
+  SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+  SendMessageA(list, LB_RESETCONTENT, 0, 0);
+  for (const FolderRow& row : state.rows) {
+    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row.name.c_str()));
+  }
+  SendMessageA(list, LB_SETCURSEL, CurrentFolderRow(state.rows), 0);
+  SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list, nullptr, TRUE);
+
+  HWND files = GetDlgItem(dialog, chooser_id::FileList);
+  SendMessageA(files, LB_RESETCONTENT, 0, 0);
+  for (const std::string& name : ListEntries(folder, false)) {
+    SendMessageA(files, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+  }
+
+  FillDrives(dialog, folder);
+  HWND edit = GetDlgItem(dialog, chooser_id::NameEdit);
+  SetWindowTextA(edit, folder.c_str());
+  SendMessageA(edit, EM_SETSEL, 0, -1);
+  return true;
+}
+
+void Place(HWND dialog, int id, int x, int y, int width, int height) {
+  SetWindowPos(GetDlgItem(dialog, id), nullptr, x, y, width, height, SWP_NOZORDER);
+}
+
+void LayOut(HWND dialog) {
+  using namespace chooser_id;
+  SetWindowTextA(dialog, kChooserCaption);
+  SetDlgItemTextA(dialog, NameLabel, "Directory &Name:");
+  SetDlgItemTextA(dialog, FoldersLabel, "&Directories:");
+  SetDlgItemTextA(dialog, FilesLabel, "&Files: (*.*)");
+  SetDlgItemTextA(dialog, DrivesLabel, "D&rives:");
+  SetDlgItemTextA(dialog, IDOK, "OK");
+  SetDlgItemTextA(dialog, IDCANCEL, "Cancel");
+  Place(dialog, NameLabel, 8, 8, 408, 13);
+  Place(dialog, NameEdit, 8, 24, 408, 21);
+  Place(dialog, FoldersLabel, 8, 54, 200, 13);
+  Place(dialog, FolderList, 8, 70, 200, 134);
+  Place(dialog, FilesLabel, 216, 54, 200, 13);
+  Place(dialog, FileList, 216, 70, 200, 134);
+  Place(dialog, DrivesLabel, 8, 210, 200, 13);
+  Place(dialog, DriveList, 8, 225, 200, 160);
+  Place(dialog, IDOK, 260, 222, 75, 25);
+  Place(dialog, IDCANCEL, 341, 222, 75, 25);
+  EnableWindow(GetDlgItem(dialog, FileList), FALSE);
+  SetClientSize(dialog, kChooserClientWidth, kChooserClientHeight);
+  CenterOnScreen(dialog);
+}
+
+void DrawFolderRow(const DRAWITEMSTRUCT& item, const ChooserState& state) {
+  if (item.itemID == static_cast<UINT>(-1)) return;
+  const bool selected = (item.itemState & ODS_SELECTED) != 0;
+  HDC dc = item.hDC;
+  FillRect(dc, &item.rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+  const int level = item.itemID < state.rows.size() ? state.rows[item.itemID].level : 0;
+  RECT glyph{item.rcItem.left + 2 + level * kIndent, item.rcItem.top + 3, 0, 0};
+  glyph.right = glyph.left + 14;
+  glyph.bottom = glyph.top + 10;
+  HBRUSH folderBrush = CreateSolidBrush(RGB(0xE8, 0xC8, 0x50));
+  FillRect(dc, &glyph, folderBrush);
+  DeleteObject(folderBrush);
+  FrameRect(dc, &glyph, GetSysColorBrush(COLOR_BTNSHADOW));
+
+  std::string text(
+      static_cast<std::size_t>(SendMessageA(item.hwndItem, LB_GETTEXTLEN, item.itemID, 0)) + 1,
+      '\0');
+  const LRESULT length =
+      SendMessageA(item.hwndItem, LB_GETTEXT, item.itemID, reinterpret_cast<LPARAM>(text.data()));
+  text.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+  RECT textBounds = item.rcItem;
+  textBounds.left = glyph.right + 4;
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+  DrawTextA(dc, text.c_str(), -1, &textBounds, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+  if ((item.itemState & ODS_FOCUS) != 0) DrawFocusRect(dc, &item.rcItem);
+}
+
+void OnOk(HWND dialog, ChooserState& state) {
+  const std::string text = WindowText(GetDlgItem(dialog, chooser_id::NameEdit));
+  if (!IsDirectory(text)) {
+    const int answer =
+        RunMessageDialog(dialog, kConfirmCaption, kCreateDirectoryQuestion, IDI_QUESTION,
+                         {{"&Yes", IDYES}, {"&No", IDNO}}, IDYES, IDNO);
+    if (answer != IDYES) return;
+  }
+  state.result = text;
+  EndDialog(dialog, IDOK);
+}
+
+INT_PTR CALLBACK ChooserProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* state = reinterpret_cast<ChooserState*>(GetWindowLongPtrA(dialog, DWLP_USER));
+  switch (message) {
+    case WM_INITDIALOG: {
+      state = reinterpret_cast<ChooserState*>(lParam);
+      SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+      LayOut(dialog);
+      const std::string current = CurrentDirectory();
+      if (!EnterFolder(dialog, *state, ChooserStartFolder(state->start, current))) {
+        EnterFolder(dialog, *state, current);
+      }
+      SetFocus(GetDlgItem(dialog, chooser_id::FolderList));
+      return FALSE;
+    }
+    case WM_MEASUREITEM: {
+      auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+      if (measure->CtlID != chooser_id::FolderList) return FALSE;
+      measure->itemHeight = kRowHeight;
+      return TRUE;
+    }
+    case WM_DRAWITEM: {
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+      if (state == nullptr || item->CtlID != chooser_id::FolderList) return FALSE;
+      DrawFolderRow(*item, *state);
+      return TRUE;
+    }
+    case WM_COMMAND: {
+      if (state == nullptr) return FALSE;
+      const int id = LOWORD(wParam);
+      const int code = HIWORD(wParam);
+      if (id == IDOK) {
+        OnOk(dialog, *state);
+      } else if (id == IDCANCEL) {
+        EndDialog(dialog, IDCANCEL);
+      } else if (id == chooser_id::FolderList && code == LBN_DBLCLK) {
+        const LRESULT row = SendDlgItemMessageA(dialog, chooser_id::FolderList, LB_GETCURSEL, 0, 0);
+        if (row >= 0 && static_cast<std::size_t>(row) < state->rows.size() &&
+            !EnterFolder(dialog, *state, state->rows[static_cast<std::size_t>(row)].path)) {
+          MessageBeep(MB_ICONWARNING);
+        }
+      } else if (id == chooser_id::DriveList && code == CBN_SELCHANGE) {
+        HWND combo = GetDlgItem(dialog, chooser_id::DriveList);
+        const LRESULT index = SendMessageA(combo, CB_GETCURSEL, 0, 0);
+        char root[8] = {};
+        if (index >= 0 &&
+            SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0) <
+                static_cast<LRESULT>(sizeof(root)) &&
+            SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(index),
+                         reinterpret_cast<LPARAM>(root)) > 0 &&
+            !EnterFolder(dialog, *state, DriveRoot(root[0]))) {
+          MessageBeep(MB_ICONWARNING);
+          FillDrives(dialog, state->currentDir);
+        }
+      } else {
+        return FALSE;
+      }
+      return TRUE;
+    }
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+std::optional<std::string> RunDirectoryChooser(HWND owner, const std::string& start) {
+  using namespace chooser_id;
+  DialogTemplate dialog(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, WS_EX_DLGMODALFRAME);
+  dialog.AddItem(NameLabel, DialogClass::Static, WS_VISIBLE | SS_LEFT);
+  dialog.AddItem(NameEdit, DialogClass::Edit, WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL,
+                 WS_EX_CLIENTEDGE);
+  dialog.AddItem(FoldersLabel, DialogClass::Static, WS_VISIBLE | SS_LEFT);
+  dialog.AddItem(FolderList, DialogClass::ListBox,
+                 WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_OWNERDRAWFIXED |
+                     LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT,
+                 WS_EX_CLIENTEDGE);
+  dialog.AddItem(FilesLabel, DialogClass::Static, WS_VISIBLE | SS_LEFT);
+  dialog.AddItem(FileList, DialogClass::ListBox,
+                 WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_SORT | LBS_NOINTEGRALHEIGHT,
+                 WS_EX_CLIENTEDGE);
+  dialog.AddItem(DrivesLabel, DialogClass::Static, WS_VISIBLE | SS_LEFT);
+  dialog.AddItem(DriveList, DialogClass::ComboBox,
+                 WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST);
+  dialog.AddItem(IDOK, DialogClass::Button, WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON);
+  dialog.AddItem(IDCANCEL, DialogClass::Button, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON);
+
+  ChooserState state;
+  state.start = start;
+  const INT_PTR result = DialogBoxIndirectParamA(GetModuleHandleA(nullptr), dialog.Get(), owner,
+                                                 ChooserProc, reinterpret_cast<LPARAM>(&state));
+  if (result != IDOK) return std::nullopt;
+  return state.result;
+}
+
+}  // namespace vormlan::ui

@@ -1,0 +1,33 @@
+#include "ui/SystemServices_win32.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "generation/GenerationRun.h"
+#include "probes/Printers.h"
+#include "probes/tmpc.h"
+
+namespace vormlan::ui {
+
+std::string SystemServices::GetOSName() {
+  return probes::GetOSName();
+}
+
+std::vector<std::string> SystemServices::InstalledPrinterNames() {
+  return probes::InstalledPrinterNames();
+}
+
+void SystemServices::Generate(const std::vector<std::string>& entries,
+                              const std::function<bool(std::size_t)>& isSelected) {
+  generation::Generate(registry_, host_, entries, isSelected);
+}
+
+void SystemServices::OpenMailLink(const std::string& url) {
+  ShellExecuteA(GetActiveWindow(), nullptr, url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void SystemServices::RequestApplicationEnd() {
+  host_.RequestApplicationEnd();
+}
+
+}  // namespace vormlan::ui

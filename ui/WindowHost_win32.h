@@ -1,0 +1,27 @@
+#pragma once
+// The host of the program's generation runs: the Windows file operations of
+// Win32Host, plus the chooser, the plain message box and the end request of
+// the program's window.
+
+#include "generation/host_win32.h"
+#include "ui/Dialogs.h"
+
+namespace vormlan::ui {
+
+class WindowHost : public generation::Win32Host {
+ public:
+  explicit WindowHost(Dialogs& dialogs) : dialogs_(dialogs) {}
+
+  // dialogs.ChooseDirectory(start); after OK the chosen directory is created
+  // with its missing parents (an empty text creates nothing; whether the
+  // creation worked is not checked). Nothing on cancel.
+  std::optional<std::string> ChooseDirectory(const std::string& start) override;
+  void ShowPlainMessage(const std::string& text) override;
+  // PostQuitMessage(0): the message loop ends with exit code 0.
+  void RequestApplicationEnd() override;
+
+ private:
+  Dialogs& dialogs_;
+};
+
+}  // namespace vormlan::ui
