@@ -9,4 +9,8 @@ for reg in "$dir"/*.reg; do
   [ -e "$reg" ] || continue
   "$run" regedit /s "Z:$(echo "$reg" | tr / '\\')"
 done
+# Wait for this prefix's wine server to end: the desktop it started here has
+# no display, and windows of the GUI suites would fail on it.
+prefix=$(sed -n 's/^export WINEPREFIX="\(.*\)"$/\1/p' "$run")
+[ -n "$prefix" ] && WINEPREFIX="$prefix" wineserver -w || true
 echo "wine prefix ready"
