@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Starts vormlan.exe under Wine in a private prefix (build/demo-prefix) that
+# holds the demo: the printers of demo/demo.reg in the prefix's registry and
+# placeholder driver files in its Windows directory. Tick the box, pick a
+# printer, press Generate and choose a directory.
+#
+#   scripts/run-gui.sh                   start the program on $DISPLAY
+#   scripts/run-gui.sh --screenshots DIR on a virtual display: take
+#                                        DIR/vormlan-about.png and
+#                                        DIR/vormlan-generate.png, then exit
+#
+# Without a display (and without --screenshots) it says so and runs the
+# command-line demo instead. VORMLAN_WIN32_BUILD names the Windows build
+# folder (default build/win32).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+shots=""
+if [ "${1:-}" = "--screenshots" ]; then
+  shots="$(realpath -m "${2:?--screenshots needs a folder}")"
+fi
+
+if [ -z "$shots" ] && [ -z "${DISPLAY:-}" ]; then
+  echo "No display: running the command-line demo instead."
+  exec bash scripts/demo.sh --cli
+fi
+
+bash scripts/install-deps.sh >/dev/null
+build="${VORMLAN_WIN32_BUILD:-build/win32}"
+if [ ! -f "$build/build.ninja" ]; then
+  cmake --preset win32 -B "$build" >/dev/null
+fi
+cmake --build "$build" --target vormlan >/dev/null
+exe="$(realpath "$build/ui/vormlan.exe")"
+
+export WINEPREFIX="$PWD/build/demo-prefix"
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "Creating the demo's Wine prefix in $WINEPREFIX ..."
+  wineboot -i >/dev/null 2>&1 || true
+fi
+# Wine's own fonts (package fonts-wine): this Wine looks for them in the
+# prefix, and the window's font is MS Sans Serif.
+if [ -d /usr/share/wine/fonts ]; then
+  mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+  cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+fi
+wine regedit /s demo/demo.reg
+sh scripts/make-demo-files.sh "$WINEPREFIX/drive_c/windows"
+# The desktop started while seeding has no display; let it end first.
+wineserver -w
+
+if [ -z "$shots" ]; then
+  exec wine "$exe"
+fi
+
+# Screenshots on a virtual display without a window manager: Wine draws the
+# window frames itself.
+mkdir -p "$shots"
+printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Decorated"="N"\n' \
+  > "$WINEPREFIX/drive_c/decorated.reg"
+wine regedit /s 'C:\decorated.reg'
+wineserver -w
+export exe shots
+xvfb-run -a -s "-screen 0 800x600x24" bash -c '
+  set -eu
+  wine "$exe" &
+  pid=$!
+  for i in $(seq 1 60); do
+    wid=$(xdotool search --name "^Vormlan\$" | head -1 || true)
+    [ -n "$wid" ] && break
+    sleep 0.5
+  done
+  [ -n "$wid" ] || { echo "The window did not appear" >&2; kill $pid; exit 1; }
+  sleep 2
+  eval "$(xdotool getwindowgeometry --shell "$wid")"
+  crop="$((WIDTH + 4))x$((HEIGHT + 4))+$((X - 2))+$((Y - 2))"
+  shoot() { import -window root -crop "$crop" +repage "$1"; }
+  shoot "$shots/vormlan-about.png"
+  xdotool windowfocus "$wid" key alt+a
+  sleep 0.5
+  xdotool key alt+n
+  sleep 1
+  xdotool mousemove --window "$wid" 80 98 click 1
+  sleep 0.5
+  shoot "$shots/vormlan-generate.png"
+  xdotool key alt+e
+  wait $pid
+'
+echo "Screenshots in $shots"
