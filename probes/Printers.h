@@ -103,9 +103,9 @@ class PrinterService {
   bool built_ = false;
 };
 
-// The program's printer service. Its source is the system's spooler on
-// Windows (NT or not as GetOSName's version record says) and an empty list
-// elsewhere, unless SetSystemPrinterSource gave another.
+// The program's printer service (for the program's one thread). Its source is the system's spooler
+// on Windows (NT or not as GetOSName's version record says) and an empty list elsewhere, unless
+// SetSystemPrinterSource gave another.
 PrinterService& SystemPrinterService();
 
 // Makes the program's printer service list from source from now on (for

@@ -43,17 +43,6 @@ TEST(ListBoxExtent, MeasuresEveryLineInOrder) {
   EXPECT_EQ(box.extents, std::vector<int>{11 * 6 + 4});
 }
 
-TEST(ListBoxExtent, WidestMayComeFirstOrLast) {
-  FakeListBox first;
-  first.lines = {"longest line", "x"};
-  SetListBoxExtent(first);
-  FakeListBox last;
-  last.lines = {"x", "longest line"};
-  SetListBoxExtent(last);
-  EXPECT_EQ(first.extents, last.extents);
-  EXPECT_EQ(first.extents, std::vector<int>{12 * 6 + 4});
-}
-
 TEST(ListBoxExtent, NothingToMeasureLeavesExtentAlone) {
   FakeListBox empty;
   EXPECT_TRUE(SetListBoxExtent(empty));

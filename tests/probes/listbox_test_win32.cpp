@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -112,16 +113,6 @@ TEST(ListBoxExtentOnWine, EmptyOrBlankListLeavesExtentAlone) {
   window.Add("");
   EXPECT_TRUE(SetListBoxExtent(window.Get()));
   EXPECT_EQ(window.Extent(), 77);
-}
-
-TEST(ListBoxExtentOnWine, LaterCallFollowsTheCurrentLines) {
-  ListBoxWindow window;
-  window.Add("x");
-  SetListBoxExtent(window.Get());
-  const int narrow = window.Extent();
-  window.Add(kLines[1]);
-  SetListBoxExtent(window.Get());
-  EXPECT_GT(window.Extent(), narrow);
 }
 
 }  // namespace
