@@ -269,3 +269,22 @@ TEST_F(ChooserTest, AnExistingDirectoryIsAcceptedWithoutAQuestion) {
 
 }  // namespace
 }  // namespace vormlan::ui
+
+namespace vormlan::ui {
+namespace {
+
+TEST(WindowHostTest, CancelledChooserThenPlainMessageThenEndLeavesTheQuitRequest) {
+  Win32Dialogs dialogs;
+  WindowHost host(dialogs);
+  Robot robot({WhenDialog(kChooserCaption, [](HWND dialog) { PressKey(dialog, VK_ESCAPE); }),
+               WhenDialog("Vormlan", [](HWND dialog) { PressKey(dialog, VK_RETURN); })});
+  EXPECT_EQ(host.ChooseDirectory("C:\\windows\\notepad.exe"), std::nullopt);
+  host.ShowPlainMessage("Aborted");
+  host.RequestApplicationEnd();
+  MSG msg{};
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 0u);
+}
+
+}  // namespace
+}  // namespace vormlan::ui
