@@ -130,7 +130,7 @@ void LayOutMessageDialog(HWND dialog, const MessageDialogState& state) {
   CenterOnScreen(dialog);
 }
 
-INT_PTR CALLBACK MessageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR MessageDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG: {
       auto* state = reinterpret_cast<MessageDialogState*>(lParam);
@@ -159,6 +159,18 @@ INT_PTR CALLBACK MessageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     }
     default:
       return FALSE;
+  }
+}
+
+// No exception may cross the dialog manager: one ends the dialog as Esc does.
+INT_PTR CALLBACK MessageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  try {
+    return MessageDialogMessage(dialog, message, wParam, lParam);
+  } catch (...) {
+    const auto* state =
+        reinterpret_cast<const MessageDialogState*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    EndDialog(dialog, state != nullptr ? state->escapeId : IDCANCEL);
+    return TRUE;
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <exception>
 #include <vector>
 
 #include "ui/DialogTemplate_win32.h"
@@ -19,6 +20,7 @@ struct ChooserState {
   std::string currentDir;
   std::vector<FolderRow> rows;
   std::optional<std::string> result;
+  std::exception_ptr error;  // an exception of the dialog procedure, rethrown by the caller
 };
 
 std::string WindowText(HWND window) {
@@ -175,7 +177,7 @@ void OnOk(HWND dialog, ChooserState& state) {
   EndDialog(dialog, IDOK);
 }
 
-INT_PTR CALLBACK ChooserProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR ChooserMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* state = reinterpret_cast<ChooserState*>(GetWindowLongPtrA(dialog, DWLP_USER));
   switch (message) {
     case WM_INITDIALOG: {
@@ -238,6 +240,19 @@ INT_PTR CALLBACK ChooserProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
   }
 }
 
+// No exception may cross the dialog manager: one is kept for the caller and
+// ends the dialog.
+INT_PTR CALLBACK ChooserProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  try {
+    return ChooserMessage(dialog, message, wParam, lParam);
+  } catch (...) {
+    auto* state = reinterpret_cast<ChooserState*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    if (state != nullptr && !state->error) state->error = std::current_exception();
+    EndDialog(dialog, IDABORT);
+    return TRUE;
+  }
+}
+
 }  // namespace
 
 std::optional<std::string> RunDirectoryChooser(HWND owner, const std::string& start) {
@@ -265,6 +280,7 @@ std::optional<std::string> RunDirectoryChooser(HWND owner, const std::string& st
   state.start = start;
   const INT_PTR result = DialogBoxIndirectParamA(GetModuleHandleA(nullptr), dialog.Get(), owner,
                                                  ChooserProc, reinterpret_cast<LPARAM>(&state));
+  if (state.error) std::rethrow_exception(state.error);
   if (result != IDOK) return std::nullopt;
   return state.result;
 }

@@ -36,6 +36,7 @@ inline constexpr int DriveList = 208;
 // "Confirm" box ("&Yes" default, "&No" on Esc) and stays open unless the
 // answer is Yes. Returns the edit box text exactly on OK, nothing on Cancel,
 // Esc, the close button or when the dialog cannot be shown. Creates nothing.
+// An error inside the dialog (out of memory) closes it and is rethrown.
 std::optional<std::string> RunDirectoryChooser(HWND owner, const std::string& start);
 
 }  // namespace vormlan::ui

@@ -112,19 +112,17 @@ void TForm1::FormShown() {
 }
 
 void TForm1::Handle(const std::function<void()>& handler) noexcept {
-  std::string message;
   try {
-    handler();
-    return;
-  } catch (const std::exception& e) {
-    message = e.what();
+    try {
+      handler();
+    } catch (const std::exception& e) {
+      dialogs_.ShowErrorBox(ErrorBoxText(e.what()));
+    } catch (...) {
+      dialogs_.ShowErrorBox(ErrorBoxText("Unexpected error"));
+    }
   } catch (...) {
-    message = "Unexpected error";
-  }
-  try {
-    dialogs_.ShowErrorBox(ErrorBoxText(message));
-  } catch (...) {
-    // Nothing is left to tell the user with; the message loop goes on.
+    // The error box itself failed: nothing is left to tell the user with,
+    // and the message loop goes on.
   }
 }
 
