@@ -52,17 +52,22 @@ sh scripts/make-demo-files.sh "$WINEPREFIX/drive_c/windows"
 # The desktop started while seeding has no display; let it end first.
 wineserver -w
 
+# Window frames: drawn by the window manager on a real display, by Wine
+# itself on the virtual display of the screenshots (it has no manager).
+decorated() {
+  printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Decorated"=%s\n' "$1" \
+    > "$WINEPREFIX/drive_c/decorated.reg"
+  wine regedit /s 'C:\decorated.reg'
+  wineserver -w
+}
+
 if [ -z "$shots" ]; then
+  decorated -
   exec wine "$exe"
 fi
 
-# Screenshots on a virtual display without a window manager: Wine draws the
-# window frames itself.
 mkdir -p "$shots"
-printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Decorated"="N"\n' \
-  > "$WINEPREFIX/drive_c/decorated.reg"
-wine regedit /s 'C:\decorated.reg'
-wineserver -w
+decorated '"N"'
 export exe shots
 xvfb-run -a -s "-screen 0 800x600x24" bash -c '
   set -eu
