@@ -136,7 +136,7 @@ void Form1Window::CreateControls() {
 
   // Controls are created in tab order, each put at the bottom of its page's
   // z-order, so that the z-order (which tabbing follows) is the tab order.
-  struct Spec {
+  struct ControlDef {
     HWND* handle;
     HWND page;
     const char* windowClass;
@@ -150,7 +150,7 @@ void Form1Window::CreateControls() {
   const DWORD button = child | WS_TABSTOP | BS_PUSHBUTTON;
   const std::string memoText = JoinLines(DisclaimerLines());
   // clang-format off
-  const Spec specs[] = {
+  const ControlDef controlDefs[] = {
       {&controls_.btnExit, controls_.TabSheet1, "BUTTON", "&Exit", button, 0, idbtnExit,
        {418, 280, 75, 25}},
       {&controls_.btnNext, controls_.TabSheet1, "BUTTON", "&Next",
@@ -175,13 +175,13 @@ void Form1Window::CreateControls() {
        child | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, idLabel1, {8, 8, 66, 13}},
   };
   // clang-format on
-  for (const Spec& spec : specs) {
-    *spec.handle =
-        CreateWindowExA(spec.exStyle, spec.windowClass, spec.text, spec.style, spec.bounds.left,
-                        spec.bounds.top, spec.bounds.right, spec.bounds.bottom, spec.page,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
-    SendMessageA(*spec.handle, WM_SETFONT, font, FALSE);
-    SetWindowPos(*spec.handle, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  for (const ControlDef& def : controlDefs) {
+    *def.handle =
+        CreateWindowExA(def.exStyle, def.windowClass, def.text, def.style, def.bounds.left,
+                        def.bounds.top, def.bounds.right, def.bounds.bottom, def.page,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(def.id)), instance, nullptr);
+    SendMessageA(*def.handle, WM_SETFONT, font, FALSE);
+    SetWindowPos(*def.handle, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
 
   SendMessageA(controls_.ListBox1, LB_SETITEMHEIGHT, 0, 13);
