@@ -37,9 +37,9 @@ namespace access {
 inline constexpr std::uint32_t QueryValue = 0x0001;
 inline constexpr std::uint32_t EnumerateSubKeys = 0x0008;
 inline constexpr std::uint32_t Notify = 0x0010;
-inline constexpr std::uint32_t Read = 0x20019;           // KEY_READ
-inline constexpr std::uint32_t ReadNoNotify = 0x20009;   // KEY_READ without KEY_NOTIFY
-inline constexpr std::uint32_t AllAccess = 0xF003F;      // KEY_ALL_ACCESS
+inline constexpr std::uint32_t Read = 0x20019;          // KEY_READ
+inline constexpr std::uint32_t ReadNoNotify = 0x20009;  // KEY_READ without KEY_NOTIFY
+inline constexpr std::uint32_t AllAccess = 0xF003F;     // KEY_ALL_ACCESS
 }  // namespace access
 
 namespace value_type {
