@@ -7,7 +7,9 @@
 namespace vormlan::registry {
 namespace {
 
-HKEY ToHkey(KeyHandle key) { return reinterpret_cast<HKEY>(key); }
+HKEY ToHkey(KeyHandle key) {
+  return reinterpret_cast<HKEY>(key);
+}
 
 // A module loaded as data only; freed when it goes out of scope.
 class DataModule {
@@ -70,13 +72,12 @@ long Win32Registry::CloseKey(KeyHandle key) {
 std::optional<std::string> Win32Registry::ErrorText(long code) {
   const DataModule netmsg("netmsg.dll");
   DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
-                FORMAT_MESSAGE_FROM_SYSTEM;  // 0x1300
+                FORMAT_MESSAGE_FROM_SYSTEM;                           // 0x1300
   if (netmsg.Get() != nullptr) flags |= FORMAT_MESSAGE_FROM_HMODULE;  // 0x1B00
   LocalBuffer text;
-  const DWORD length =
-      FormatMessageA(flags, netmsg.Get(), static_cast<DWORD>(code),
-                     MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                     reinterpret_cast<char*>(text.Receive()), 0, nullptr);
+  const DWORD length = FormatMessageA(flags, netmsg.Get(), static_cast<DWORD>(code),
+                                      MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                                      reinterpret_cast<char*>(text.Receive()), 0, nullptr);
   if (length == 0 || text.Get() == nullptr) return std::nullopt;
   return std::string(text.Get(), length);
 }

@@ -79,14 +79,13 @@ bool TRegistry::PathExists(const std::string& path) {
 std::string TRegistry::ReadText(const std::string& name) {
   std::uint32_t type = 0;
   std::uint32_t size = 0;
-  if (api_.QueryValue(current_.Get(), name, &type, nullptr, &size) != error::Success ||
-      size == 0) {
+  if (api_.QueryValue(current_.Get(), name, &type, nullptr, &size) != error::Success || size == 0) {
     return {};
   }
   std::string data(size, '\0');
   std::uint32_t got = size;
-  if (api_.QueryValue(current_.Get(), name, &type,
-                      reinterpret_cast<std::uint8_t*>(data.data()), &got) != error::Success) {
+  if (api_.QueryValue(current_.Get(), name, &type, reinterpret_cast<std::uint8_t*>(data.data()),
+                      &got) != error::Success) {
     throw ERegistryException("Failed to get data for '" + name + "'");
   }
   if (type != value_type::Sz && type != value_type::ExpandSz) {
