@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/Exception.h"
+#include "common/SystemText_win32.h"
 #include "generation/PathText.h"
 
 namespace vormlan::generation {
@@ -31,29 +32,8 @@ class FileHandle {
   HANDLE handle_;
 };
 
-// A buffer that FormatMessageA allocated; released with LocalFree.
-class LocalText {
- public:
-  LocalText() = default;
-  LocalText(const LocalText&) = delete;
-  LocalText& operator=(const LocalText&) = delete;
-  ~LocalText() {
-    if (text_ != nullptr) LocalFree(text_);
-  }
-  char** Receive() { return &text_; }
-  const char* Get() const { return text_; }
-
- private:
-  char* text_ = nullptr;
-};
-
 std::string SystemText(DWORD code) {
-  LocalText text;
-  const DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<char*>(text.Receive()), 0, nullptr);
-  if (length == 0 || text.Get() == nullptr) return "Error " + std::to_string(code);
-  return std::string(text.Get(), length);
+  return SystemMessageText(code).value_or("Error " + std::to_string(code));
 }
 
 [[noreturn]] void ThrowCannotCreate(const std::string& path, DWORD code) {

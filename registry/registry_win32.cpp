@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "common/SystemText_win32.h"
+
 #include <utility>
 
 namespace vormlan::registry {
@@ -25,22 +27,6 @@ class DataModule {
 
  private:
   HMODULE module_;
-};
-
-// A buffer that FormatMessageA allocated; released with LocalFree.
-class LocalBuffer {
- public:
-  LocalBuffer() = default;
-  LocalBuffer(const LocalBuffer&) = delete;
-  LocalBuffer& operator=(const LocalBuffer&) = delete;
-  ~LocalBuffer() {
-    if (buffer_ != nullptr) LocalFree(buffer_);
-  }
-  char** Receive() { return &buffer_; }
-  const char* Get() const { return buffer_; }
-
- private:
-  char* buffer_ = nullptr;
 };
 
 }  // namespace
@@ -71,15 +57,7 @@ long Win32Registry::CloseKey(KeyHandle key) {
 
 std::optional<std::string> Win32Registry::ErrorText(long code) {
   const DataModule netmsg("netmsg.dll");
-  DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
-                FORMAT_MESSAGE_FROM_SYSTEM;                           // 0x1300
-  if (netmsg.Get() != nullptr) flags |= FORMAT_MESSAGE_FROM_HMODULE;  // 0x1B00
-  LocalBuffer text;
-  const DWORD length = FormatMessageA(flags, netmsg.Get(), static_cast<DWORD>(code),
-                                      MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                      reinterpret_cast<char*>(text.Receive()), 0, nullptr);
-  if (length == 0 || text.Get() == nullptr) return std::nullopt;
-  return std::string(text.Get(), length);
+  return SystemMessageText(static_cast<DWORD>(code), netmsg.Get());
 }
 
 }  // namespace vormlan::registry
