@@ -11,7 +11,7 @@ fi
 
 packages=(
   cmake ninja-build g++ pkg-config clang-format
-  googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev libhivex-dev
   g++-mingw-w64-i686-posix mingw-w64-tools
   wine wine32:i386 xvfb xauth xdotool imagemagick
   fonts-wine
