@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "common/Unicode.h"
+
 namespace vormlan::ansi {
 namespace {
 
@@ -10,72 +12,6 @@ constexpr std::array<char32_t, 32> kHigh = {
     0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-// Decodes one UTF-8 sequence at pos; returns false (and advances one byte) when it is malformed.
-bool DecodeUtf8(std::string_view s, std::size_t& pos, char32_t& cp) {
-  const auto b0 = static_cast<unsigned char>(s[pos]);
-  if (b0 < 0x80) {
-    cp = b0;
-    ++pos;
-    return true;
-  }
-  int extra = 0;
-  char32_t value = 0;
-  char32_t minimum = 0;
-  if ((b0 & 0xE0) == 0xC0) {
-    extra = 1;
-    value = b0 & 0x1F;
-    minimum = 0x80;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    extra = 2;
-    value = b0 & 0x0F;
-    minimum = 0x800;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    extra = 3;
-    value = b0 & 0x07;
-    minimum = 0x10000;
-  } else {
-    ++pos;
-    return false;
-  }
-  if (pos + static_cast<std::size_t>(extra) >= s.size()) {
-    ++pos;
-    return false;
-  }
-  for (int i = 1; i <= extra; ++i) {
-    const auto b = static_cast<unsigned char>(s[pos + static_cast<std::size_t>(i)]);
-    if ((b & 0xC0) != 0x80) {
-      ++pos;
-      return false;
-    }
-    value = (value << 6) | (b & 0x3F);
-  }
-  if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-    ++pos;
-    return false;
-  }
-  pos += static_cast<std::size_t>(extra) + 1;
-  cp = value;
-  return true;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 }  // namespace
 
@@ -103,7 +39,7 @@ std::string FromUtf8(std::string_view utf8) {
   std::size_t pos = 0;
   while (pos < utf8.size()) {
     char32_t cp = 0;
-    out += DecodeUtf8(utf8, pos, cp) ? FromCodePoint(cp) : '?';
+    out += unicode::Decode(utf8, pos, cp) ? FromCodePoint(cp) : '?';
   }
   return out;
 }
@@ -134,17 +70,12 @@ std::string FromUtf16Le(std::string_view bytes) {
 std::string ToUtf8(std::string_view ansiText) {
   std::string out;
   out.reserve(ansiText.size());
-  for (const char c : ansiText) AppendUtf8(out, ToCodePoint(static_cast<unsigned char>(c)));
+  for (const char c : ansiText) unicode::Append(out, ToCodePoint(static_cast<unsigned char>(c)));
   return out;
 }
 
 bool IsValidUtf8(std::string_view bytes) {
-  std::size_t pos = 0;
-  while (pos < bytes.size()) {
-    char32_t cp = 0;
-    if (!DecodeUtf8(bytes, pos, cp)) return false;
-  }
-  return true;
+  return unicode::IsValid(bytes);
 }
 
 unsigned char ToUpper(unsigned char c) {
