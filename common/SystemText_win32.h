@@ -14,4 +14,7 @@ namespace vormlan {
 // line break included), or nothing when neither source has one.
 std::optional<std::string> SystemMessageText(DWORD code, HMODULE module = nullptr);
 
+// The same text through FormatMessageW, in UTF-8.
+std::optional<std::string> SystemMessageTextUtf8(DWORD code, HMODULE module = nullptr);
+
 }  // namespace vormlan

@@ -137,7 +137,30 @@ std::string Fold(std::string_view utf8) {
 }
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  return Fold(a) == Fold(b);
+  std::size_t i = 0;
+  std::size_t j = 0;
+  while (i < a.size() && j < b.size()) {
+    const auto x = static_cast<unsigned char>(a[i]);
+    const auto y = static_cast<unsigned char>(b[j]);
+    if (x < 0x80 && y < 0x80) {
+      if (ToUpper(x) != ToUpper(y)) return false;
+      ++i;
+      ++j;
+      continue;
+    }
+    // Malformed bytes only equal the same malformed bytes, as in Fold.
+    const std::size_t si = i;
+    const std::size_t sj = j;
+    char32_t cx = 0;
+    char32_t cy = 0;
+    const bool okx = Decode(a, i, cx);
+    const bool oky = Decode(b, j, cy);
+    if (okx != oky) return false;
+    if (okx ? ToUpper(cx) != ToUpper(cy) : a.substr(si, i - si) != b.substr(sj, j - sj)) {
+      return false;
+    }
+  }
+  return i == a.size() && j == b.size();
 }
 
 std::string FromUtf16Le(std::string_view bytes) {

@@ -1,32 +1,31 @@
 #include "registry/MemoryRegistry.h"
 
-#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
 #include "common/Ansi.h"
+#include "common/Unicode.h"
+#include "registry/ErrorTexts.h"
 
 namespace vormlan::registry {
 namespace {
 
-constexpr long kKeyDeleted = 1018;
+// Up to this many values a key is searched in order; beyond, it keeps an
+// index by folded name.
+constexpr std::size_t kIndexFrom = 8;
 
-std::string Fold(const std::string& name) {
-  std::string folded(name);
-  for (char& c : folded) c = static_cast<char>(ansi::ToUpper(static_cast<unsigned char>(c)));
-  return folded;
-}
-
-std::vector<std::string> SplitPath(const std::string& path) {
-  std::vector<std::string> parts;
+// Calls part(name) for each non-empty component of a "\"-separated path,
+// stopping early when part returns false. Returns whether every call did.
+template <typename Part>
+bool ForEachComponent(std::string_view path, Part part) {
   std::size_t pos = 0;
   while (pos <= path.size()) {
     std::size_t end = path.find('\\', pos);
-    if (end == std::string::npos) end = path.size();
-    if (end > pos) parts.push_back(path.substr(pos, end - pos));
+    if (end == std::string_view::npos) end = path.size();
+    if (end > pos && !part(path.substr(pos, end - pos))) return false;
     pos = end + 1;
   }
-  return parts;
+  return true;
 }
 
 }  // namespace
@@ -36,15 +35,15 @@ struct MemoryRegistry::Node {
   std::uint32_t allowed = access::AllAccess | 0xFFFF0000u;  // everything
   bool deleted = false;
   std::map<std::string, std::shared_ptr<Node>> children;  // by folded name
+  // Values in the order first set; erased ones are kept as dead slots until
+  // they outnumber the live ones.
   std::vector<RegistryValue> values;
+  std::vector<bool> live;
+  std::size_t deadCount = 0;
+  std::unordered_map<std::string, std::size_t> index;  // folded name -> slot, once large
 
-  RegistryValue* FindValue(const std::string& valueName) {
-    for (auto& v : values) {
-      if (ansi::EqualsIgnoreCase(v.name, valueName)) return &v;
-    }
-    return nullptr;
-  }
   void MarkDeleted() {
+    if (deleted) return;
     deleted = true;
     for (auto& [_, child] : children) child->MarkDeleted();
   }
@@ -55,7 +54,7 @@ struct MemoryRegistry::Node {
   }
 };
 
-MemoryRegistry::MemoryRegistry() {
+MemoryRegistry::MemoryRegistry(TextEncoding encoding) : encoding_(encoding) {
   for (const KeyHandle r : {root::ClassesRoot, root::CurrentUser, root::LocalMachine, root::Users,
                             root::CurrentConfig}) {
     roots_[r] = std::make_shared<Node>();
@@ -64,50 +63,80 @@ MemoryRegistry::MemoryRegistry() {
 
 MemoryRegistry::~MemoryRegistry() = default;
 
+std::string MemoryRegistry::Fold(std::string_view name) const {
+  if (encoding_ == TextEncoding::Utf8) return unicode::Fold(name);
+  std::string folded(name);
+  for (char& c : folded) c = static_cast<char>(ansi::ToUpper(static_cast<unsigned char>(c)));
+  return folded;
+}
+
 MemoryRegistry::Node& MemoryRegistry::RootNode(KeyHandle rootKey) const {
   const auto it = roots_.find(rootKey);
   if (it == roots_.end()) throw std::invalid_argument("not a predefined registry root");
   return *it->second;
 }
 
-MemoryRegistry::Node* MemoryRegistry::Find(KeyHandle rootKey, const std::string& path) const {
+MemoryRegistry::Node* MemoryRegistry::Find(KeyHandle rootKey, std::string_view path) const {
   Node* node = &RootNode(rootKey);
-  for (const auto& part : SplitPath(path)) {
+  const bool found = ForEachComponent(path, [&](std::string_view part) {
     const auto it = node->children.find(Fold(part));
-    if (it == node->children.end()) return nullptr;
+    if (it == node->children.end()) return false;
     node = it->second.get();
-  }
-  return node;
+    return true;
+  });
+  return found ? node : nullptr;
 }
 
-MemoryRegistry::Node& MemoryRegistry::FindOrCreate(KeyHandle rootKey, const std::string& path) {
+MemoryRegistry::Node& MemoryRegistry::FindOrCreate(KeyHandle rootKey, std::string_view path) {
   Node* node = &RootNode(rootKey);
-  for (const auto& part : SplitPath(path)) {
+  ForEachComponent(path, [&](std::string_view part) {
     auto& child = node->children[Fold(part)];
     if (!child) {
       child = std::make_shared<Node>();
-      child->name = part;
+      child->name = std::string(part);
     }
     node = child.get();
-  }
+    return true;
+  });
   return *node;
 }
 
-void MemoryRegistry::CreateKey(KeyHandle rootKey, const std::string& path) {
-  FindOrCreate(rootKey, path);
+RegistryValue* MemoryRegistry::FindValue(Node& node, std::string_view name) const {
+  if (!node.index.empty() || node.values.size() > kIndexFrom) {
+    const auto it = node.index.find(Fold(name));
+    return it == node.index.end() ? nullptr : &node.values[it->second];
+  }
+  for (std::size_t i = 0; i < node.values.size(); ++i) {
+    if (!node.live[i]) continue;
+    const bool same = encoding_ == TextEncoding::Utf8
+                          ? unicode::EqualsIgnoreCase(node.values[i].name, name)
+                          : ansi::EqualsIgnoreCase(node.values[i].name, name);
+    if (same) return &node.values[i];
+  }
+  return nullptr;
 }
 
-bool MemoryRegistry::DeleteKey(KeyHandle rootKey, const std::string& path) {
-  auto parts = SplitPath(path);
-  if (parts.empty()) return false;  // a root cannot be deleted
-  const std::string last = Fold(parts.back());
-  parts.pop_back();
+MemoryRegistry::KeyRef MemoryRegistry::CreateKey(KeyHandle rootKey, std::string_view path) {
+  return KeyRef(&FindOrCreate(rootKey, path));
+}
+
+bool MemoryRegistry::DeleteKey(KeyHandle rootKey, std::string_view path) {
   Node* parent = &RootNode(rootKey);
-  for (const auto& part : parts) {
-    const auto it = parent->children.find(Fold(part));
-    if (it == parent->children.end()) return false;
-    parent = it->second.get();
-  }
+  std::string last;
+  bool missing = false;
+  ForEachComponent(path, [&](std::string_view part) {
+    if (!last.empty()) {
+      const auto it = parent->children.find(last);
+      if (it == parent->children.end()) {
+        missing = true;
+        return false;
+      }
+      parent = it->second.get();
+    }
+    last = Fold(part);
+    return true;
+  });
+  if (missing || last.empty()) return false;  // a root cannot be deleted
   const auto it = parent->children.find(last);
   if (it == parent->children.end()) return false;
   it->second->MarkDeleted();
@@ -115,31 +144,69 @@ bool MemoryRegistry::DeleteKey(KeyHandle rootKey, const std::string& path) {
   return true;
 }
 
-void MemoryRegistry::SetValue(KeyHandle rootKey, const std::string& path, const std::string& name,
+void MemoryRegistry::SetValue(KeyHandle rootKey, std::string_view path, std::string_view name,
                               std::uint32_t type, std::string data) {
-  Node& node = FindOrCreate(rootKey, path);
-  if (RegistryValue* existing = node.FindValue(name)) {
+  SetValue(CreateKey(rootKey, path), name, type, std::move(data));
+}
+
+void MemoryRegistry::SetValue(KeyRef key, std::string_view name, std::uint32_t type,
+                              std::string data) {
+  Node& node = *key.node_;
+  if (RegistryValue* existing = FindValue(node, name)) {
     existing->type = type;
     existing->data = std::move(data);
-  } else {
-    node.values.push_back(RegistryValue{name, type, std::move(data)});
+    return;
+  }
+  node.values.push_back(RegistryValue{std::string(name), type, std::move(data)});
+  node.live.push_back(true);
+  if (!node.index.empty()) {
+    node.index.emplace(Fold(name), node.values.size() - 1);
+  } else if (node.values.size() > kIndexFrom) {
+    for (std::size_t i = 0; i < node.values.size(); ++i) {
+      if (node.live[i]) node.index.emplace(Fold(node.values[i].name), i);
+    }
   }
 }
 
-bool MemoryRegistry::DeleteValue(KeyHandle rootKey, const std::string& path,
-                                 const std::string& name) {
+bool MemoryRegistry::DeleteValue(KeyHandle rootKey, std::string_view path, std::string_view name) {
   Node* node = Find(rootKey, path);
-  if (node == nullptr) return false;
-  const auto it = std::find_if(node->values.begin(), node->values.end(),
-                               [&](const auto& v) { return ansi::EqualsIgnoreCase(v.name, name); });
-  if (it == node->values.end()) return false;
-  node->values.erase(it);
+  return node != nullptr && DeleteValue(KeyRef(node), name);
+}
+
+bool MemoryRegistry::DeleteValue(KeyRef key, std::string_view name) {
+  Node& node = *key.node_;
+  const RegistryValue* found = FindValue(node, name);
+  if (found == nullptr) return false;
+  const auto slot = static_cast<std::size_t>(found - node.values.data());
+  node.live[slot] = false;
+  node.values[slot].data.clear();
+  node.values[slot].data.shrink_to_fit();
+  if (!node.index.empty()) node.index.erase(Fold(node.values[slot].name));
+  ++node.deadCount;
+  // Compact once the dead slots outnumber the live ones: each slot is moved
+  // at most once per deletion that made it necessary, so deleting stays linear.
+  if (node.deadCount > node.values.size() / 2) {
+    std::vector<RegistryValue> kept;
+    kept.reserve(node.values.size() - node.deadCount);
+    for (std::size_t i = 0; i < node.values.size(); ++i) {
+      if (node.live[i]) kept.push_back(std::move(node.values[i]));
+    }
+    node.values = std::move(kept);
+    node.live.assign(node.values.size(), true);
+    node.deadCount = 0;
+    node.index.clear();
+    if (node.values.size() > kIndexFrom) {
+      for (std::size_t i = 0; i < node.values.size(); ++i) {
+        node.index.emplace(Fold(node.values[i].name), i);
+      }
+    }
+  }
   return true;
 }
 
 void MemoryRegistry::SetString(KeyHandle rootKey, const std::string& path, const std::string& name,
-                               const std::string& ansiText) {
-  SetValue(rootKey, path, name, value_type::Sz, ansiText + '\0');
+                               const std::string& text) {
+  SetValue(rootKey, path, name, value_type::Sz, text + '\0');
 }
 
 void MemoryRegistry::SetMultiString(KeyHandle rootKey, const std::string& path,
@@ -167,25 +234,69 @@ void MemoryRegistry::RestrictAccess(KeyHandle rootKey, const std::string& path,
   FindOrCreate(rootKey, path).Restrict(allowedMask, recursive);
 }
 
-bool MemoryRegistry::KeyExists(KeyHandle rootKey, const std::string& path) const {
+bool MemoryRegistry::AddAlias(KeyHandle rootKey, std::string_view aliasPath,
+                              std::string_view targetPath) {
+  const auto sep = aliasPath.rfind('\\');
+  const std::string_view parentPath =
+      sep == std::string_view::npos ? std::string_view() : aliasPath.substr(0, sep);
+  const std::string_view aliasName =
+      sep == std::string_view::npos ? aliasPath : aliasPath.substr(sep + 1);
+
+  std::shared_ptr<Node> target;
+  Node* node = &RootNode(rootKey);
+  const bool targetFound = ForEachComponent(targetPath, [&](std::string_view part) {
+    const auto it = node->children.find(Fold(part));
+    if (it == node->children.end()) return false;
+    target = it->second;
+    node = target.get();
+    return true;
+  });
+  if (!targetFound || !target || aliasName.empty()) return false;
+
+  // The alias must not lie below its own target, or the tree would loop.
+  Node* parent = &RootNode(rootKey);
+  const bool parentFound = ForEachComponent(parentPath, [&](std::string_view part) {
+    const auto it = parent->children.find(Fold(part));
+    if (it == parent->children.end() || it->second == target) return false;
+    parent = it->second.get();
+    return true;
+  });
+  return parentFound && parent->children.emplace(Fold(aliasName), target).second;
+}
+
+bool MemoryRegistry::KeyExists(KeyHandle rootKey, std::string_view path) const {
   return Find(rootKey, path) != nullptr;
 }
 
 std::vector<std::string> MemoryRegistry::SubKeyNames(KeyHandle rootKey,
-                                                     const std::string& path) const {
+                                                     std::string_view path) const {
   std::vector<std::string> names;
   if (const Node* node = Find(rootKey, path)) {
-    for (const auto& [_, child] : node->children) names.push_back(child->name);
+    names.reserve(node->children.size());
+    for (const auto& [folded, child] : node->children) {
+      // An alias shows under its own name, like CurrentControlSet.
+      names.push_back(Fold(child->name) == folded ? child->name : folded);
+    }
   }
   return names;
 }
 
-std::optional<RegistryValue> MemoryRegistry::GetValue(KeyHandle rootKey, const std::string& path,
-                                                      const std::string& name) const {
+std::optional<RegistryValue> MemoryRegistry::GetValue(KeyHandle rootKey, std::string_view path,
+                                                      std::string_view name) const {
   Node* node = Find(rootKey, path);
   if (node == nullptr) return std::nullopt;
-  if (const RegistryValue* v = node->FindValue(name)) return *v;
+  if (const RegistryValue* v = FindValue(*node, name)) return *v;
   return std::nullopt;
+}
+
+std::vector<RegistryValue> MemoryRegistry::Values(KeyHandle rootKey, std::string_view path) const {
+  std::vector<RegistryValue> values;
+  if (const Node* node = Find(rootKey, path)) {
+    for (std::size_t i = 0; i < node->values.size(); ++i) {
+      if (node->live[i]) values.push_back(node->values[i]);
+    }
+  }
+  return values;
 }
 
 long MemoryRegistry::OpenKey(KeyHandle parent, const std::string& subKey, std::uint32_t accessMask,
@@ -198,18 +309,21 @@ long MemoryRegistry::OpenKey(KeyHandle parent, const std::string& subKey, std::u
   } else {
     return error::InvalidHandle;
   }
-  if (node->deleted) return kKeyDeleted;
+  if (node->deleted) return error::KeyDeleted;
   if (!subKey.empty() && subKey.front() == '\\') return error::BadPathname;
 
-  const auto parts = SplitPath(subKey);
-  if (parts.empty() && IsPredefined(parent)) {
+  bool any = false;
+  const bool found = ForEachComponent(subKey, [&](std::string_view part) {
+    any = true;
+    const auto it = node->children.find(Fold(part));
+    if (it == node->children.end()) return false;
+    node = it->second;
+    return true;
+  });
+  if (!found) return error::FileNotFound;
+  if (!any && IsPredefined(parent)) {
     result = parent;  // as Windows does: "" below a root is the root itself
     return error::Success;
-  }
-  for (const auto& part : parts) {
-    const auto it = node->children.find(Fold(part));
-    if (it == node->children.end()) return error::FileNotFound;
-    node = it->second;
   }
   if ((accessMask & ~node->allowed) != 0) return error::AccessDenied;
 
@@ -226,16 +340,11 @@ long MemoryRegistry::QueryValue(KeyHandle key, const std::string& name, std::uin
   // key or the value is looked at.
   if (data != nullptr && size == nullptr) return error::InvalidParameter;
   Node* node = nullptr;
-  if (const auto r = roots_.find(key); r != roots_.end()) {
-    node = r->second.get();
-  } else if (const auto h = handles_.find(key); h != handles_.end()) {
-    if ((h->second.granted & access::QueryValue) == 0) return error::AccessDenied;
-    node = h->second.node.get();
-  } else {
-    return error::InvalidHandle;
-  }
-  if (node->deleted) return kKeyDeleted;
-  const RegistryValue* value = node->FindValue(name);
+  std::uint32_t granted = 0;
+  if (const long rc = NodeOf(key, node, &granted); rc != error::Success) return rc;
+  if ((granted & access::QueryValue) == 0) return error::AccessDenied;
+  if (node->deleted) return error::KeyDeleted;
+  const RegistryValue* value = FindValue(*node, name);
   if (value == nullptr) return error::FileNotFound;
 
   const auto needed = static_cast<std::uint32_t>(value->data.size());
@@ -253,31 +362,41 @@ long MemoryRegistry::QueryValue(KeyHandle key, const std::string& name, std::uin
   return error::Success;
 }
 
+long MemoryRegistry::NodeOf(KeyHandle key, Node*& node, std::uint32_t* granted) const {
+  if (const auto r = roots_.find(key); r != roots_.end()) {
+    node = r->second.get();
+    if (granted != nullptr) *granted = access::AllAccess | 0xFFFF0000u;
+  } else if (const auto h = handles_.find(key); h != handles_.end()) {
+    node = h->second.node.get();
+    if (granted != nullptr) *granted = h->second.granted;
+  } else {
+    return error::InvalidHandle;
+  }
+  return error::Success;
+}
+
+long MemoryRegistry::EnumSubKeys(KeyHandle key, std::vector<std::string>& names) {
+  Node* node = nullptr;
+  std::uint32_t granted = 0;
+  if (const long rc = NodeOf(key, node, &granted); rc != error::Success) return rc;
+  if ((granted & access::EnumerateSubKeys) == 0) return error::AccessDenied;
+  if (node->deleted) return error::KeyDeleted;
+  std::vector<std::string> found;
+  found.reserve(node->children.size());
+  for (const auto& [folded, child] : node->children) {
+    found.push_back(Fold(child->name) == folded ? child->name : folded);
+  }
+  names = std::move(found);
+  return error::Success;
+}
+
 long MemoryRegistry::CloseKey(KeyHandle key) {
   if (IsPredefined(key)) return error::Success;
   return handles_.erase(key) == 1 ? error::Success : error::InvalidHandle;
 }
 
 std::optional<std::string> MemoryRegistry::ErrorText(long code) {
-  switch (code) {
-    case error::FileNotFound:
-      return "The system cannot find the file specified.\r\n";
-    case error::AccessDenied:
-      return "Access is denied.\r\n";
-    case error::InvalidHandle:
-      return "The handle is invalid.\r\n";
-    case error::InvalidParameter:
-      return "The parameter is incorrect.\r\n";
-    case error::BadPathname:
-      return "The specified path is invalid.\r\n";
-    case error::MoreData:
-      return "More data is available.\r\n";
-    case kKeyDeleted:
-      return "Illegal operation attempted on a registry key that has been marked for "
-             "deletion.\r\n";
-    default:
-      return std::nullopt;
-  }
+  return EnglishErrorText(code);
 }
 
 }  // namespace vormlan::registry

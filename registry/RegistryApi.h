@@ -8,11 +8,17 @@
 // Every operation returns a Windows error code (0 = success) and behaves like
 // the A-function it stands for, so that the accessor's rules hold the same way
 // on every implementation.
+//
+// Names and string data are 8-bit text in the registry's encoding: ANSI
+// (Windows-1252, what the A-functions see; the program's window) or UTF-8
+// (the command line, so that no name is lost to "?"). Either way a string
+// ends in one NUL byte and a multi-string in two.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace vormlan::registry {
 
@@ -57,14 +63,21 @@ inline constexpr long Success = 0;
 inline constexpr long FileNotFound = 2;
 inline constexpr long AccessDenied = 5;
 inline constexpr long InvalidHandle = 6;
+inline constexpr long InvalidData = 13;
 inline constexpr long InvalidParameter = 87;
 inline constexpr long BadPathname = 161;
 inline constexpr long MoreData = 234;
+inline constexpr long KeyDeleted = 1018;
 }  // namespace error
+
+enum class TextEncoding { Ansi, Utf8 };
 
 class RegistryApi {
  public:
   virtual ~RegistryApi() = default;
+
+  // The encoding of every name and string this registry takes and gives.
+  virtual TextEncoding Encoding() const { return TextEncoding::Ansi; }
 
   // Opens subKey (a path of names separated by "\") below parent with the
   // access mask; never creates a key. On success returns 0 and stores the new
@@ -80,6 +93,11 @@ class RegistryApi {
   // needed. Strings are ANSI bytes as stored, terminating NULs included.
   virtual long QueryValue(KeyHandle key, const std::string& name, std::uint32_t* type,
                           std::uint8_t* data, std::uint32_t* size) = 0;
+
+  // The names of key's direct subkeys, all at once, in the registry's order
+  // (what RegEnumKeyExA gives for index 0, 1, ... until no more items). On
+  // failure returns the error code and leaves names unchanged.
+  virtual long EnumSubKeys(KeyHandle key, std::vector<std::string>& names) = 0;
 
   // Releases a handle that OpenKey returned. Predefined roots are ignored.
   virtual long CloseKey(KeyHandle key) = 0;
