@@ -1,31 +1,42 @@
 #include "registry/RegFile.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <memory>
 #include <optional>
-#include <sstream>
 #include <utility>
 #include <vector>
 
 #include "common/Ansi.h"
+#include "common/Unicode.h"
 
 namespace vormlan::registry {
 namespace {
 
 // Limits that no real export reaches; they keep a damaged or hostile file
 // from exhausting memory. Key and value name lengths are the registry's own.
-constexpr std::size_t kMaxFileBytes = 64u * 1024 * 1024;
 constexpr std::size_t kMaxValueBytes = 16u * 1024 * 1024;
 constexpr std::size_t kMaxKeyNameChars = 255;
 constexpr std::size_t kMaxValueNameChars = 16383;
 constexpr std::size_t kMaxKeyDepth = 512;
+constexpr std::size_t kChunkBytes = 1024 * 1024;
+constexpr std::size_t kExcerptChars = 60;
 
 constexpr std::string_view kRegedit4Header = "REGEDIT4";
 constexpr std::string_view kVersion5Header = "Windows Registry Editor Version 5.00";
 
 enum class Format { Regedit4, Version5 };
+
+// How the file's bytes hold its text.
+enum class Source {
+  Utf16Le,     // after a BOM, or recognised without one
+  Utf8Strict,  // after a UTF-8 BOM: every line must be valid
+  Utf8,        // no BOM, and every byte sequence is valid UTF-8
+  Ansi,        // no BOM, Windows-1252 bytes
+};
 
 struct RootName {
   std::string_view longName;
@@ -41,15 +52,33 @@ constexpr std::array<RootName, 5> kRoots = {{
     {"HKEY_CURRENT_CONFIG", "HKCC", root::CurrentConfig},
 }};
 
+// The value of each hex digit, -1 for anything else.
+constexpr std::array<std::int8_t, 256> kHexValue = [] {
+  std::array<std::int8_t, 256> table{};
+  for (auto& v : table) v = -1;
+  for (int c = '0'; c <= '9'; ++c)
+    table[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(c - '0');
+  for (int c = 'a'; c <= 'f'; ++c)
+    table[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(c - 'a' + 10);
+  for (int c = 'A'; c <= 'F'; ++c)
+    table[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(c - 'A' + 10);
+  return table;
+}();
+
+int HexDigit(char c) {
+  return kHexValue[static_cast<unsigned char>(c)];
+}
+
 // One change the file asks for; all are collected before any is applied.
+// Value operations belong to the key of the CreateKey before them, so a key's
+// path is stored once, not with every value.
 struct Operation {
-  enum class Kind { CreateKey, DeleteKey, SetValue, DeleteValue };
+  enum class Kind : std::uint8_t { CreateKey, DeleteKey, SetValue, DeleteValue };
   Kind kind = Kind::CreateKey;
-  KeyHandle rootKey = 0;
-  std::string path;
-  std::string name;
-  std::uint32_t type = value_type::None;
-  std::string data;
+  KeyHandle rootKey = 0;   // keys only
+  std::uint32_t type = 0;  // SetValue only
+  std::string name;        // the key's path, or the value's name
+  std::string data;        // SetValue only
 };
 
 bool IsBlank(char c) {
@@ -74,13 +103,6 @@ bool StartsWithIgnoreCase(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && ansi::EqualsIgnoreCase(s.substr(0, prefix.size()), prefix);
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // Parses 1 to maxDigits hex digits making up all of s.
 std::optional<std::uint32_t> ParseHex(std::string_view s, std::size_t maxDigits) {
   if (s.empty() || s.size() > maxDigits) return std::nullopt;
@@ -93,66 +115,160 @@ std::optional<std::uint32_t> ParseHex(std::string_view s, std::size_t maxDigits)
   return value;
 }
 
-std::vector<std::string_view> SplitLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  std::size_t pos = 0;
-  while (pos <= text.size()) {
-    std::size_t end = text.find('\n', pos);
-    if (end == std::string_view::npos) end = text.size();
-    lines.push_back(text.substr(pos, end - pos));
-    pos = end + 1;
+// Input quoted in an error message: at most kExcerptChars bytes, control
+// bytes and NULs written as C escapes so that the message stays one line.
+std::string Excerpt(std::string_view text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  const bool shortened = text.size() > kExcerptChars;
+  if (shortened) text = text.substr(0, kExcerptChars);
+  std::string out;
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (u < 0x20 || u == 0x7F) {
+      out += "\\x";
+      out += kHex[u >> 4];
+      out += kHex[u & 0xF];
+    } else {
+      out += c;
+    }
   }
-  return lines;
+  return shortened ? out + "..." : out;
 }
 
-// Input quoted in an error message, shortened so a damaged file with
-// enormous lines still gives a readable message.
-std::string Excerpt(std::string_view text) {
-  constexpr std::size_t kMax = 60;
-  if (text.size() <= kMax) return std::string(text);
-  return std::string(text.substr(0, kMax)) + "...";
+// The number of characters of a name in the registry's encoding.
+std::size_t CharCount(std::string_view text, TextEncoding encoding) {
+  if (encoding == TextEncoding::Ansi) return text.size();
+  std::size_t count = 0;
+  for (const char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return count;
 }
 
 [[noreturn]] void Fail(const std::string& source, std::size_t line, const std::string& what) {
   throw RegFileError(source + ":" + std::to_string(line) + ": " + what);
 }
 
-// The file's text in ANSI (Windows-1252), whatever encoding it came in:
-// UTF-16LE after its BOM, UTF-8 after its BOM, otherwise UTF-8 when the bytes
-// are valid UTF-8 and Windows-1252 bytes as they stand when they are not.
-std::string DecodeText(std::string_view bytes, const std::string& source) {
-  if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
-    const std::string_view body = bytes.substr(2);
-    std::string text = ansi::FromUtf16Le(body);
-    if (body.size() % 2 != 0) {
-      Fail(source, SplitLines(text).size(), "the UTF-16 text ends in the middle of a character");
+// Appends UTF-16LE code units to out in the target encoding; ASCII, the bulk
+// of every export, is copied without further decoding.
+void AppendUtf16(std::string& out, std::string_view bytes, TextEncoding target) {
+  const std::size_t units = bytes.size() / 2;
+  std::size_t i = 0;
+  while (i < units) {
+    std::size_t run = i;
+    while (run < units && bytes[2 * run + 1] == 0 &&
+           static_cast<unsigned char>(bytes[2 * run]) < 0x80) {
+      ++run;
     }
-    return text;
-  }
-  if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-    const std::string_view body = bytes.substr(3);
-    if (!ansi::IsValidUtf8(body)) {
-      const auto lines = SplitLines(body);
-      for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (!ansi::IsValidUtf8(lines[i])) Fail(source, i + 1, "invalid UTF-8 text");
-      }
+    if (run > i) {
+      const std::size_t start = out.size();
+      out.resize(start + (run - i));
+      for (std::size_t k = i; k < run; ++k) out[start + (k - i)] = bytes[2 * k];
+      i = run;
+      continue;
     }
-    return ansi::FromUtf8(body);
+    // A stretch up to the next ASCII unit, through the general conversion.
+    std::size_t end = i + 1;
+    while (end < units &&
+           !(bytes[2 * end + 1] == 0 && static_cast<unsigned char>(bytes[2 * end]) < 0x80)) {
+      ++end;
+    }
+    const std::string_view piece = bytes.substr(2 * i, 2 * (end - i));
+    out += target == TextEncoding::Utf8 ? unicode::FromUtf16Le(piece) : ansi::FromUtf16Le(piece);
+    i = end;
   }
-  if (ansi::IsValidUtf8(bytes)) return ansi::FromUtf8(bytes);
-  return std::string(bytes);
 }
+
+// The file's lines, one at a time, decoded into the registry's encoding.
+// Lines end at LF; a CR before it stays (the parser trims it).
+class LineReader {
+ public:
+  LineReader(std::string_view body, Source source, TextEncoding target)
+      : body_(body), source_(source), target_(target) {}
+
+  // The next line into line; false past the end. The text after the last LF
+  // is a line of its own (empty when the file ends in a line break).
+  bool Next(std::string& line) {
+    if (done_) return false;
+    ++number_;
+    line.clear();
+    std::size_t end = FindLineEnd();
+    const bool last = end == std::string_view::npos;
+    if (last) end = body_.size();
+    const std::string_view raw = body_.substr(pos_, end - pos_);
+    switch (source_) {
+      case Source::Utf16Le:
+        AppendUtf16(line, raw, target_);
+        break;
+      case Source::Utf8Strict:
+      case Source::Utf8:
+        if (target_ == TextEncoding::Utf8) {
+          line.assign(raw);
+        } else {
+          line = ansi::FromUtf8(raw);
+        }
+        break;
+      case Source::Ansi:
+        if (target_ == TextEncoding::Utf8) {
+          line = unicode::FromAnsi(raw);
+        } else {
+          line.assign(raw);
+        }
+        break;
+    }
+    if (last) {
+      done_ = true;
+    } else {
+      pos_ = end + (source_ == Source::Utf16Le ? 2 : 1);
+    }
+    return true;
+  }
+
+  // The number of the line Next gave last (from 1).
+  std::size_t Number() const { return number_; }
+  // Whether the line Next gave last was the file's final one.
+  bool AtLast() const { return done_; }
+
+ private:
+  std::size_t FindLineEnd() const {
+    if (source_ != Source::Utf16Le) {
+      const std::size_t at = body_.find('\n', pos_);
+      return at;
+    }
+    std::size_t from = pos_;
+    for (;;) {
+      const std::size_t at = body_.find('\n', from);
+      if (at == std::string_view::npos || at + 1 >= body_.size()) return std::string_view::npos;
+      if ((at - pos_) % 2 == 0 && body_[at + 1] == 0) return at;
+      from = at + 1;
+    }
+  }
+
+  std::string_view body_;
+  Source source_;
+  TextEncoding target_;
+  std::size_t pos_ = 0;
+  std::size_t number_ = 0;
+  bool done_ = false;
+};
 
 class Parser {
  public:
-  Parser(std::string_view text, std::string source)
-      : lines_(SplitLines(text)), source_(std::move(source)) {}
+  Parser(LineReader& reader, std::string source, TextEncoding target, bool utf16WithoutBom)
+      : reader_(reader),
+        source_(std::move(source)),
+        target_(target),
+        utf16WithoutBom_(utf16WithoutBom) {}
 
   std::vector<Operation> Parse() {
     ParseHeader();
-    while (next_ < lines_.size()) {
-      const std::size_t number = next_ + 1;
-      const std::string_view line = Trim(lines_[next_++]);
+    while (reader_.Next(line_)) {
+      const std::size_t number = reader_.Number();
+      const std::string_view line = Trim(line_);
       if (line.empty() || line.front() == ';') continue;
       if (line.front() == '[') {
         ParseKeyLine(line, number);
@@ -165,26 +281,33 @@ class Parser {
     return std::move(operations_);
   }
 
- private:
-  struct Section {
-    KeyHandle rootKey = 0;
-    std::string path;
-    bool deleted = false;
-  };
-
+  // Reads the first line and refuses the file unless it is one of the two
+  // headers.
   void ParseHeader() {
-    if (lines_.empty()) Fail(source_, 1, "empty file");
-    const std::string_view header = TrimRight(lines_[0]);
+    reader_.Next(line_);
+    const std::string_view header = TrimRight(line_);
     if (header == kRegedit4Header) {
       format_ = Format::Regedit4;
-    } else if (header == kVersion5Header) {
-      format_ = Format::Version5;
-    } else {
-      Fail(source_, 1, "unknown header '" + Excerpt(header) + "'");
+      return;
     }
-    next_ = 1;
+    if (header == kVersion5Header) {
+      format_ = Format::Version5;
+      return;
+    }
+    std::string what = "unknown header '" + Excerpt(header) + "'";
+    const std::size_t cr = header.find('\r');
+    if (header.find('\0') != std::string_view::npos) {
+      what += " (the text holds NUL bytes: is it an export file?)";
+    } else if (cr != std::string_view::npos && (header.substr(0, cr) == kRegedit4Header ||
+                                                header.substr(0, cr) == kVersion5Header)) {
+      what += " (CR-only line ends: lines must end in LF or CR LF)";
+    } else if (utf16WithoutBom_) {
+      what += " (UTF-16 without a byte-order mark)";
+    }
+    Fail(source_, 1, what);
   }
 
+ private:
   void ParseKeyLine(std::string_view line, std::size_t number) {
     if (line.back() != ']') Fail(source_, number, "key line without closing ']'");
     std::string_view body = line.substr(1, line.size() - 2);
@@ -202,13 +325,14 @@ class Parser {
       path = std::string(body.substr(slash + 1));
       CheckKeyPath(path, number);
     }
-    if (remove) {
-      if (path.empty()) Fail(source_, number, "a root key cannot be deleted");
-      operations_.push_back({Operation::Kind::DeleteKey, *rootKey, path, {}, 0, {}});
-    } else {
-      operations_.push_back({Operation::Kind::CreateKey, *rootKey, path, {}, 0, {}});
-    }
-    section_ = Section{*rootKey, std::move(path), remove};
+    if (remove && path.empty()) Fail(source_, number, "a root key cannot be deleted");
+    Operation op;
+    op.kind = remove ? Operation::Kind::DeleteKey : Operation::Kind::CreateKey;
+    op.rootKey = *rootKey;
+    op.name = std::move(path);
+    operations_.push_back(std::move(op));
+    inKey_ = true;
+    keyDeleted_ = remove;
   }
 
   static std::optional<KeyHandle> FindRoot(std::string_view name) {
@@ -227,7 +351,7 @@ class Parser {
       std::size_t end = path.find('\\', pos);
       if (end == std::string::npos) end = path.size();
       if (end == pos) Fail(source_, number, "empty key name in '" + Excerpt(path) + "'");
-      if (end - pos > kMaxKeyNameChars) {
+      if (CharCount(std::string_view(path).substr(pos, end - pos), target_) > kMaxKeyNameChars) {
         Fail(source_, number,
              "key name longer than " + std::to_string(kMaxKeyNameChars) + " characters");
       }
@@ -242,33 +366,34 @@ class Parser {
     std::string out;
     ++pos;
     while (pos < text.size()) {
-      const char c = text[pos++];
-      if (c == '"') return out;
-      if (c == '\\') {
-        if (pos >= text.size()) break;
-        const char escaped = text[pos++];
-        if (escaped != '\\' && escaped != '"') {
-          Fail(source_, number, std::string("bad escape '\\") + escaped + "'");
-        }
-        out += escaped;
-      } else {
-        out += c;
+      // Copy up to the next quote or backslash in one piece.
+      const std::size_t special = text.find_first_of("\"\\", pos);
+      if (special == std::string_view::npos) break;
+      out.append(text.substr(pos, special - pos));
+      pos = special + 1;
+      if (text[special] == '"') return out;
+      if (pos >= text.size()) break;
+      const char escaped = text[pos++];
+      if (escaped != '\\' && escaped != '"') {
+        Fail(source_, number, "bad escape '\\" + Excerpt(std::string_view(&escaped, 1)) + "'");
       }
+      out += escaped;
     }
     Fail(source_, number, "unterminated string");
   }
 
   void ParseValueLine(std::string_view line, std::size_t number) {
-    if (section_.rootKey == 0) Fail(source_, number, "value line before any key");
-    if (section_.deleted) Fail(source_, number, "value line below a deleted key");
+    if (!inKey_) Fail(source_, number, "value line before any key");
+    if (keyDeleted_) Fail(source_, number, "value line below a deleted key");
 
     std::size_t pos = 0;
-    std::string name;
+    Operation op;
+    op.kind = Operation::Kind::SetValue;
     if (line.front() == '@') {
       pos = 1;
     } else {
-      name = ParseQuoted(line, pos, number);
-      if (name.size() > kMaxValueNameChars) {
+      op.name = ParseQuoted(line, pos, number);
+      if (CharCount(op.name, target_) > kMaxValueNameChars) {
         Fail(source_, number,
              "value name longer than " + std::to_string(kMaxValueNameChars) + " characters");
       }
@@ -277,7 +402,6 @@ class Parser {
     if (rest.empty() || rest.front() != '=') Fail(source_, number, "'=' expected after the name");
     rest = TrimLeft(rest.substr(1));
 
-    Operation op{Operation::Kind::SetValue, section_.rootKey, section_.path, name, 0, {}};
     if (!rest.empty() && rest.front() == '"') {
       std::size_t p = 0;
       op.type = value_type::Sz;
@@ -296,14 +420,14 @@ class Parser {
       for (int i = 0; i < 4; ++i) op.data += static_cast<char>((*value >> (8 * i)) & 0xFF);
     } else if (StartsWithIgnoreCase(rest, "hex:")) {
       op.type = value_type::Binary;
-      op.data = ParseHexData(rest.substr(4), number);
+      op.data = ParseHexData(std::string(rest.substr(4)), number);
     } else if (StartsWithIgnoreCase(rest, "hex(")) {
       const std::size_t close = rest.find("):");
       const auto type =
           close == std::string_view::npos ? std::nullopt : ParseHex(rest.substr(4, close - 4), 8);
       if (!type) Fail(source_, number, "bad value type in '" + Excerpt(rest) + "'");
       op.type = *type;
-      op.data = StoredText(op.type, ParseHexData(rest.substr(close + 2), number));
+      op.data = StoredText(op.type, ParseHexData(std::string(rest.substr(close + 2)), number));
     } else {
       Fail(source_, number, "unrecognised value data '" + Excerpt(rest) + "'");
     }
@@ -311,8 +435,9 @@ class Parser {
   }
 
   // Hex bytes "xx,xx,..." that may go on over further lines, each line but
-  // the last ending in "\"; the continuation lines' leading blanks are ignored.
-  std::string ParseHexData(std::string_view first, std::size_t number) {
+  // the last ending in "\"; the continuation lines' leading blanks are
+  // ignored. first is a copy: reading a continuation reuses the line buffer.
+  std::string ParseHexData(std::string first, std::size_t number) {
     std::string bytes;
     std::string_view piece = first;
     std::size_t pieceNumber = number;
@@ -327,18 +452,30 @@ class Parser {
       if (!continues) return bytes;
       // A final line break leaves one empty line behind the last one.
       const bool atEnd =
-          next_ >= lines_.size() || (next_ + 1 == lines_.size() && Trim(lines_[next_]).empty());
+          reader_.AtLast() || !reader_.Next(line_) || (reader_.AtLast() && Trim(line_).empty());
       if (atEnd) Fail(source_, pieceNumber, "hex data continues past the end of the file");
-      pieceNumber = next_ + 1;
-      piece = TrimLeft(lines_[next_++]);
+      pieceNumber = reader_.Number();
+      piece = TrimLeft(line_);
     }
   }
 
   void AppendHexBytes(std::string_view piece, bool continues, std::size_t number,
                       std::string& bytes) const {
     if (piece.empty()) return;
+    bytes.reserve(bytes.size() + piece.size() / 3 + 1);
     std::size_t pos = 0;
     while (pos <= piece.size()) {
+      // The usual form, two digits and a comma or the end, without trimming.
+      if (pos + 2 <= piece.size() && (pos + 2 == piece.size() || piece[pos + 2] == ',')) {
+        const int hi = HexDigit(piece[pos]);
+        const int lo = HexDigit(piece[pos + 1]);
+        if (hi >= 0 && lo >= 0) {
+          if (bytes.size() >= kMaxValueBytes) TooLarge(number);
+          bytes += static_cast<char>(hi << 4 | lo);
+          pos += 3;
+          continue;
+        }
+      }
       std::size_t end = piece.find(',', pos);
       const bool last = end == std::string_view::npos;
       if (last) end = piece.size();
@@ -347,82 +484,206 @@ class Parser {
       if (token.empty() && last && continues && pos > 0) return;
       const auto byte = ParseHex(token, 2);
       if (!byte) Fail(source_, number, "bad hex byte '" + Excerpt(token) + "'");
-      if (bytes.size() >= kMaxValueBytes) {
-        Fail(source_, number,
-             "value data larger than " + std::to_string(kMaxValueBytes) + " bytes");
-      }
+      if (bytes.size() >= kMaxValueBytes) TooLarge(number);
       bytes += static_cast<char>(*byte);
       pos = end + 1;
     }
   }
 
-  // String-typed hex data as the A-functions return it: version 5 files hold
-  // UTF-16LE text, converted to ANSI with the NUL terminators kept; REGEDIT4
-  // files hold the ANSI bytes already. Other types are stored raw.
+  [[noreturn]] void TooLarge(std::size_t number) const {
+    Fail(source_, number, "value data larger than " + std::to_string(kMaxValueBytes) + " bytes");
+  }
+
+  // String-typed hex data as the registry stores strings: version 5 files
+  // hold UTF-16LE text, REGEDIT4 files ANSI text; both are converted to the
+  // registry's encoding with the NUL terminators kept. Other types stay raw.
   std::string StoredText(std::uint32_t type, std::string bytes) const {
     const bool text =
         type == value_type::Sz || type == value_type::ExpandSz || type == value_type::MultiSz;
-    if (!text || format_ != Format::Version5) return bytes;
-    return ansi::FromUtf16Le(bytes);
+    if (!text) return bytes;
+    if (format_ == Format::Version5) {
+      return target_ == TextEncoding::Utf8 ? unicode::FromUtf16Le(bytes) : ansi::FromUtf16Le(bytes);
+    }
+    return target_ == TextEncoding::Utf8 ? unicode::FromAnsi(bytes) : bytes;
   }
 
-  std::vector<std::string_view> lines_;
+  LineReader& reader_;
   std::string source_;
-  std::size_t next_ = 0;
+  TextEncoding target_;
+  bool utf16WithoutBom_;
+  std::string line_;
   Format format_ = Format::Regedit4;
-  Section section_;
+  bool inKey_ = false;
+  bool keyDeleted_ = false;
   std::vector<Operation> operations_;
 };
 
 void Apply(MemoryRegistry& registry, std::vector<Operation>& operations) {
+  MemoryRegistry::KeyRef key;
   for (auto& op : operations) {
     switch (op.kind) {
       case Operation::Kind::CreateKey:
-        registry.CreateKey(op.rootKey, op.path);
+        key = registry.CreateKey(op.rootKey, op.name);
         break;
       case Operation::Kind::DeleteKey:
-        registry.DeleteKey(op.rootKey, op.path);
+        registry.DeleteKey(op.rootKey, op.name);
         break;
       case Operation::Kind::SetValue:
-        registry.SetValue(op.rootKey, op.path, op.name, op.type, std::move(op.data));
+        registry.SetValue(key, op.name, op.type, std::move(op.data));
         break;
       case Operation::Kind::DeleteValue:
-        registry.DeleteValue(op.rootKey, op.path, op.name);
+        registry.DeleteValue(key, op.name);
         break;
     }
   }
 }
 
-}  // namespace
-
-void LoadRegText(MemoryRegistry& registry, std::string_view bytes, const std::string& sourceName) {
-  if (bytes.size() > kMaxFileBytes) {
-    throw RegFileError(sourceName + ": file larger than " + std::to_string(kMaxFileBytes) +
-                       " bytes");
+// The first line of text (in bytes) that is not valid UTF-8, from 1.
+std::size_t FirstInvalidUtf8Line(std::string_view text) {
+  std::size_t number = 1;
+  std::size_t pos = 0;
+  while (pos <= text.size()) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    if (!unicode::IsValid(text.substr(pos, end - pos))) return number;
+    ++number;
+    pos = end + 1;
   }
-  const std::string text = DecodeText(bytes, sourceName);
-  std::vector<Operation> operations = Parser(text, sourceName).Parse();
+  return number;
+}
+
+bool StartsWith(std::string_view s, std::string_view prefix) {
+  return s.substr(0, prefix.size()) == prefix;
+}
+
+// How the bytes hold their text, and where the text starts. Refuses what is
+// plainly not an export before anything else is looked at.
+std::pair<Source, std::size_t> DetectSource(std::string_view bytes, const std::string& name) {
+  if (StartsWith(bytes, "regf")) {
+    throw RegFileError(name + ": this is a binary hive: use --hive");
+  }
+  if (StartsWith(bytes, "\xFF\xFE")) return {Source::Utf16Le, 2};
+  if (StartsWith(bytes, "\xFE\xFF")) {
+    throw RegFileError(name +
+                       ": UTF-16 big-endian text is not supported: save the export as "
+                       "UTF-16LE (as Windows writes it) or UTF-8");
+  }
+  if (StartsWith(bytes, "\xEF\xBB\xBF")) return {Source::Utf8Strict, 3};
+  // UTF-16LE without a byte-order mark: ASCII characters with a NUL after each.
+  if (bytes.size() >= 4 && bytes[0] != 0 && bytes[1] == 0 && bytes[2] != 0 && bytes[3] == 0) {
+    return {Source::Utf16Le, 0};
+  }
+  return {unicode::IsValid(bytes) ? Source::Utf8 : Source::Ansi, 0};
+}
+
+// Refuses, from the start of a file alone, what can be told there already:
+// a hive, big-endian UTF-16, a wrong header.
+void CheckStart(std::string_view start, const std::string& name) {
+  const auto [source, skip] = DetectSource(start, name);
+  LineReader reader(start.substr(skip), source, TextEncoding::Ansi);
+  Parser(reader, name, TextEncoding::Ansi, source == Source::Utf16Le && skip == 0).ParseHeader();
+}
+
+void Load(MemoryRegistry& registry, std::string_view bytes, const std::string& sourceName) {
+  if (bytes.size() > kMaxExportBytes) {
+    throw RegFileError(sourceName + ": file larger than " + std::to_string(kMaxExportBytes) +
+                       " bytes, the limit for export files");
+  }
+  const auto [source, skip] = DetectSource(bytes, sourceName);
+  const std::string_view body = bytes.substr(skip);
+  if (source == Source::Utf16Le && body.size() % 2 != 0) {
+    // Counted in whole lines, as the parser would number them.
+    std::size_t lines = 1;
+    for (std::size_t i = 0; i + 1 < body.size(); i += 2)
+      lines += body[i] == '\n' && body[i + 1] == 0;
+    Fail(sourceName, lines, "the UTF-16 text ends in the middle of a character");
+  }
+  if (source == Source::Utf8Strict && !unicode::IsValid(body)) {
+    Fail(sourceName, FirstInvalidUtf8Line(body), "invalid UTF-8 text");
+  }
+  LineReader reader(body, source, registry.Encoding());
+  std::vector<Operation> operations =
+      Parser(reader, sourceName, registry.Encoding(), source == Source::Utf16Le && skip == 0)
+          .Parse();
   Apply(registry, operations);
 }
 
+// Owns a stream opened by LoadRegFile.
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// Reads all of stream, refusing it once it passes kMaxExportBytes. expected:
+// the size of a regular file, read in one go; 0 when unknown. The first
+// chunk is checked on its own, so that a device or a file that is plainly
+// no export (a hive, zeros) is refused before more of it is read.
+std::string ReadAll(std::FILE* stream, const std::string& name, std::uintmax_t expected) {
+  std::string bytes;
+  const std::size_t first = expected > 0 && expected <= kMaxExportBytes
+                                ? static_cast<std::size_t>(expected) + 1
+                                : kChunkBytes;
+  bool checked = false;
+  for (;;) {
+    const std::size_t want = bytes.empty() ? first : std::max(kChunkBytes, bytes.size() / 2);
+    const std::size_t room = std::min(want, kMaxExportBytes + 1 - bytes.size());
+    const std::size_t start = bytes.size();
+    bytes.resize(start + room);
+    const std::size_t got = std::fread(bytes.data() + start, 1, room, stream);
+    bytes.resize(start + got);
+    if (std::ferror(stream)) {
+      throw RegFileError(name + ": cannot read the file: " + std::strerror(errno));
+    }
+    if (!checked && !bytes.empty()) {
+      CheckStart(std::string_view(bytes).substr(0, kChunkBytes), name);
+      checked = true;
+    }
+    if (bytes.size() > kMaxExportBytes) {
+      throw RegFileError(name + ": larger than " + std::to_string(kMaxExportBytes) +
+                         " bytes, the limit for export files");
+    }
+    if (got < room || std::feof(stream)) break;
+  }
+  return bytes;
+}
+
+}  // namespace
+
+void LoadRegText(MemoryRegistry& registry, std::string_view bytes, const std::string& sourceName) {
+  Load(registry, bytes, sourceName);
+}
+
+void LoadRegStream(MemoryRegistry& registry, std::FILE* stream, const std::string& sourceName) {
+  const std::string bytes = ReadAll(stream, sourceName, 0);
+  Load(registry, bytes, sourceName);
+}
+
 void LoadRegFile(MemoryRegistry& registry, const std::string& path) {
+  namespace fs = std::filesystem;
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
+  const fs::path file(std::u8string(path.begin(), path.end()));
+  const fs::file_status status = fs::status(file, ec);
+  if (fs::is_directory(status)) {
     throw RegFileError(path + ": is a directory, not a registry export file");
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw RegFileError(path + ": cannot open the file");
-  in.seekg(0, std::ios::end);
-  const std::streamoff length = in.tellg();
-  if (length < 0) throw RegFileError(path + ": cannot read the file");
-  if (static_cast<std::uint64_t>(length) > kMaxFileBytes) {
-    throw RegFileError(path + ": file larger than " + std::to_string(kMaxFileBytes) + " bytes");
+  const std::unique_ptr<std::FILE, FileCloser> stream(
+#ifdef _WIN32
+      _wfopen(file.c_str(), L"rb")
+#else
+      std::fopen(file.c_str(), "rb")
+#endif
+  );
+  if (!stream) throw RegFileError(path + ": cannot open the file");
+  std::uintmax_t expected = 0;
+  if (fs::is_regular_file(status)) {
+    expected = fs::file_size(file, ec);
+    if (ec) expected = 0;
+    if (expected > kMaxExportBytes) {
+      throw RegFileError(path + ": file larger than " + std::to_string(kMaxExportBytes) +
+                         " bytes, the limit for export files");
+    }
   }
-  in.seekg(0, std::ios::beg);
-  std::ostringstream content;
-  content << in.rdbuf();
-  if (in.bad()) throw RegFileError(path + ": cannot read the file");
-  LoadRegText(registry, content.str(), path);
+  const std::string bytes = ReadAll(stream.get(), path, expected);
+  Load(registry, bytes, path);
 }
 
 }  // namespace vormlan::registry

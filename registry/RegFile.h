@@ -2,12 +2,22 @@
 // Registry export files (.reg) loaded into a MemoryRegistry.
 //
 // Accepted: "REGEDIT4" (ANSI text) and "Windows Registry Editor Version 5.00"
-// (UTF-16LE with BOM as Windows writes it, or plain ASCII/UTF-8); [key],
-// [-key], "name"="text" with \\ and \", @=, "name"=-, dword:, hex:, hex(N):
-// with "\" continuation lines; hex(2) and hex(7) hold UTF-16LE text in version
-// 5 files and ANSI text in REGEDIT4 files. All text is stored in Windows-1252,
-// unmappable characters becoming "?".
+// (UTF-16LE with or without a byte-order mark, as Windows writes it, or
+// ASCII/UTF-8); [key], [-key], "name"="text" with \\ and \", @=, "name"=-,
+// dword:, hex:, hex(N): with "\" continuation lines; hex(1), hex(2) and
+// hex(7) hold UTF-16LE text in version 5 files and ANSI text in REGEDIT4
+// files. Text without a byte-order mark is UTF-8 when all of it is valid
+// UTF-8, Windows-1252 otherwise. Names and strings are stored in the
+// registry's encoding: Windows-1252 (characters it lacks become "?") or
+// UTF-8 (nothing lost).
+//
+// Limits, so that a damaged or hostile file cannot exhaust memory: the file
+// holds at most kMaxExportBytes; a value's data at most 16 MiB; key names 255
+// characters, value names 16383, keys nest at most 512 deep. Loading takes
+// time linear in the file and memory of about the file's size.
 
+#include <cstddef>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -16,8 +26,11 @@
 
 namespace vormlan::registry {
 
+inline constexpr std::size_t kMaxExportBytes = std::size_t{256} * 1024 * 1024;
+
 // A malformed or unreadable export file. The message names the file and,
-// for malformed content, the line: "<file>:<line>: <what is wrong>".
+// for malformed content, the line: "<file>:<line>: <what is wrong>". Input
+// quoted in it is shortened, with control bytes and NULs escaped.
 class RegFileError : public Exception {
  public:
   explicit RegFileError(const std::string& message) : Exception(message) {}
@@ -28,7 +41,16 @@ class RegFileError : public Exception {
 // RegFileError the registry is left exactly as it was.
 void LoadRegText(MemoryRegistry& registry, std::string_view bytes, const std::string& sourceName);
 
-// Reads the file at path and applies it as LoadRegText does.
+// Reads the file at path and applies it as LoadRegText does: a regular file
+// in one read of its size, anything else (a pipe, a FIFO, a device) in
+// chunks; either way no more than kMaxExportBytes + 1 bytes are read before a
+// too-large input is refused. A directory, a binary hive or an unreadable
+// file is refused with a message naming it.
 void LoadRegFile(MemoryRegistry& registry, const std::string& path);
+
+// As LoadRegFile for an already open stream (standard input: "-" on the
+// command line); sourceName names it in messages. The stream must be in
+// binary mode.
+void LoadRegStream(MemoryRegistry& registry, std::FILE* stream, const std::string& sourceName);
 
 }  // namespace vormlan::registry

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -192,6 +194,34 @@ TEST(RegFileEncoding, Regedit4AnsiBytesAndValidUtf8) {
   EXPECT_EQ(Data(utf8, "S", "N", value_type::Sz), std::string("caf\xE9\0", 5));
 }
 
+// Without a byte-order mark, Windows-written UTF-16 is told by its layout.
+TEST(RegFileEncoding, Utf16WithoutBomIsRecognised) {
+  MemoryRegistry reg(TextEncoding::Utf8);
+  const std::string withBom = Utf16File(
+      u"Windows Registry Editor Version 5.00\r\n\r\n"
+      u"[HKEY_LOCAL_MACHINE\\S]\r\n\"N\"=\"\u30c0\"\r\n");
+  Load(reg, withBom.substr(2));
+  EXPECT_EQ(Data(reg, "S", "N", value_type::Sz), "\xE3\x83\x80" + std::string(1, '\0'));
+}
+
+// In UTF-8 no name is lost, and names match by Unicode's case rules.
+TEST(RegFileEncoding, Utf8RegistryKeepsEveryCharacter) {
+  MemoryRegistry reg(TextEncoding::Utf8);
+  Load(reg, Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n"
+                      u"[HKLM\\Printers\\\u30d7\u30ea\u30f3\u30bf]\r\n"
+                      u"[HKLM\\Printers\\\u041e\u0442\u0434\u0435\u043b]\r\n"
+                      u"\"Multi\"=hex(7):01,04,00,00,e9,00,00,00,00,00\r\n"));
+  EXPECT_TRUE(reg.KeyExists(root::LocalMachine, "Printers\\プリンタ"));
+  EXPECT_FALSE(reg.KeyExists(root::LocalMachine, "Printers\\????"));
+  EXPECT_TRUE(reg.KeyExists(root::LocalMachine, "printers\\ОТДЕЛ"));
+  EXPECT_EQ(Data(reg, "Printers\\Отдел", "Multi", value_type::MultiSz), std::string("Ё\0é\0\0", 7));
+
+  MemoryRegistry ansi(TextEncoding::Utf8);
+  Load(ansi, kV4 + "[HKLM\\S]\n\"N\"=\"caf\xE9\"\n\"H\"=hex(1):e9,00\n");
+  EXPECT_EQ(Data(ansi, "S", "N", value_type::Sz), std::string("café\0", 6));
+  EXPECT_EQ(Data(ansi, "S", "H", value_type::Sz), std::string("é\0", 3));
+}
+
 // --- Malformed input ---
 
 struct BadCase {
@@ -275,7 +305,20 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"BadUtf8AfterBom", "\xEF\xBB\xBF" + kV5 + "[HKLM\\S]\n\"a\"=\"\xE9\"\n",
                 "t.reg:4: invalid UTF-8 text"},
         BadCase{"OddUtf16", Utf16File(u"REGEDIT4\r\n") + "x",
-                "t.reg:2: the UTF-16 text ends in the middle of a character"}),
+                "t.reg:2: the UTF-16 text ends in the middle of a character"},
+        BadCase{"NulInHeader", std::string("REGEDIT4\0\n", 10),
+                "t.reg:1: unknown header 'REGEDIT4\\x00' (the text holds NUL bytes: is it an "
+                "export file?)"},
+        BadCase{"CrOnly", "REGEDIT4\r\r[HKLM\\S]\r",
+                "t.reg:1: unknown header 'REGEDIT4\\r\\r[HKLM\\S]' (CR-only line ends: lines must "
+                "end in LF or CR LF)"},
+        BadCase{"Utf16WithoutBomUnknownHeader", Utf16File(u"REGEDIT9\r\n").substr(2),
+                "t.reg:1: unknown header 'REGEDIT9' (UTF-16 without a byte-order mark)"},
+        BadCase{"BigEndian", "\xFE\xFF",
+                "t.reg: UTF-16 big-endian text is not supported: save "
+                "the export as UTF-16LE (as Windows writes it) or UTF-8"},
+        BadCase{"Hive", std::string("regf\x01\0\0\0", 8),
+                "t.reg: this is a binary hive: use --hive"}),
     [](const ::testing::TestParamInfo<BadCase>& param) { return param.param.label; });
 
 TEST(RegFileLimits, HugeHexDataIsRefused) {
@@ -355,6 +398,46 @@ TEST(RegFileDisk, LoadsAFileAndNamesAMissingOne) {
   } catch (const RegFileError& e) {
     EXPECT_EQ(std::string(e.what()),
               dir.Path().string() + ": is a directory, not a registry export file");
+  }
+}
+
+// Streams are read in bounded chunks, and what is plainly no export is
+// refused from its first chunk, so a device of endless zeros ends at once.
+TEST(RegFileDisk, StreamsAndDevicesAreReadInBoundedChunks) {
+  test::TempDir dir;
+  const auto path = dir.Path() / "in.reg";
+  test::WriteFile(path, kV4 + "[HKLM\\S]\n\"a\"=\"b\"\n");
+  std::FILE* stream = std::fopen(path.c_str(), "rb");
+  ASSERT_NE(stream, nullptr);
+  MemoryRegistry reg;
+  LoadRegStream(reg, stream, "standard input");
+  std::fclose(stream);
+  EXPECT_EQ(Data(reg, "S", "a", value_type::Sz), std::string("b\0", 2));
+
+#ifndef _WIN32
+  try {
+    LoadRegFile(reg, "/dev/zero");
+    FAIL() << "loaded /dev/zero";
+  } catch (const RegFileError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("/dev/zero:1: unknown header '\\x00\\x00", 0), 0u)
+        << e.what();
+  }
+#endif
+}
+
+TEST(RegFileDisk, FilesOverTheCapAreRefusedUnread) {
+  test::TempDir dir;
+  const auto path = dir.Path() / "huge.reg";
+  test::WriteFile(path, kV4);
+  std::filesystem::resize_file(path, kMaxExportBytes + 1);  // sparse: nothing is written
+  MemoryRegistry reg;
+  try {
+    LoadRegFile(reg, path.string());
+    FAIL() << "loaded a file over the cap";
+  } catch (const RegFileError& e) {
+    EXPECT_EQ(std::string(e.what()), path.string() +
+                                         ": file larger than 268435456 bytes, the "
+                                         "limit for export files");
   }
 }
 
