@@ -110,10 +110,16 @@ class InfParser {
       } else if (c == '[') {
         current = &Header(file);
       } else if (current == nullptr) {
-        Fail("text before the first section header");
+        if (strayLine_ == 0) strayLine_ = line_;
+        SkipToEndOfLine();
       } else {
         current->lines_.push_back(Line());
       }
+    }
+    // Setup passes over text before the first header only in a file that
+    // has strings.
+    if (strayLine_ != 0 && file.Find("Strings") == nullptr) {
+      throw InfParseError(name_, strayLine_, "text before the first section header");
     }
     Substitute(file);
   }
@@ -301,6 +307,7 @@ class InfParser {
   const std::string& name_;
   std::size_t pos_ = 0;
   std::size_t line_ = 1;
+  std::size_t strayLine_ = 0;  // the first line of text before any header
 };
 
 InfFile InfFile::Parse(std::string_view bytes, const std::string& sourceName) {

@@ -129,7 +129,8 @@ TEST(InfFile, DecodesUtf16AndUtf8WithBomAndAnsiOtherwise) {
 }
 
 TEST(InfFile, ErrorsNameTheFileAndLine) {
-  EXPECT_EQ(ErrorOf("x=1\n[S]\n"), "bad.inf:1: text before the first section header");
+  EXPECT_EQ(ErrorOf("\nx=1\n[S]\n"), "bad.inf:2: text before the first section header");
+  EXPECT_EQ(ErrorOf("x=1\n[S]\n[strings]\n"), "");
   EXPECT_EQ(ErrorOf("[S]\n\n[Broken\n"), "bad.inf:3: section header has no closing \"]\"");
   EXPECT_EQ(ErrorOf("\xEF\xBB\xBF[S]\na=ok\nb=\xC3(\n"),
             "bad.inf:3: malformed UTF-8 in a file marked as UTF-8");
