@@ -15,15 +15,18 @@
 namespace vormlan::cli {
 namespace {
 
-// The folder argument as a path. It is UTF-8 text; on Linux any bytes are a
-// valid path and pass as they are, while on Windows text that is not UTF-8
-// came in the ANSI code page.
-std::filesystem::path FolderPath(const std::string& arg) {
+// The folder argument as UTF-8 text. On Linux any bytes are a valid path
+// and pass as they are; on Windows text that is not UTF-8 came in the ANSI
+// code page.
+std::string FolderText(const std::string& arg) {
 #ifdef _WIN32
-  const std::string utf8 = unicode::IsValid(arg) ? arg : unicode::FromAnsi(arg);
+  return unicode::IsValid(arg) ? arg : unicode::FromAnsi(arg);
 #else
-  const std::string& utf8 = arg;
+  return arg;
 #endif
+}
+
+std::filesystem::path FolderPath(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
@@ -85,8 +88,9 @@ void AddCheckCommand(CLI::App& app, int& status) {
                 "Print one JSON object (UTF-8): folder, arch, ok, infs and problems");
   cmd->callback([o, &status] {
     const auto arch = generation::ParseArch(o->arch).value_or(generation::Arch::X86);
-    const auto result = generation::CheckPackage(FolderPath(o->dir), arch);
-    std::cout << (o->json ? Json(o->dir, arch, result) : Text(o->dir, arch, result));
+    const std::string folder = FolderText(o->dir);
+    const auto result = generation::CheckPackage(FolderPath(folder), arch);
+    std::cout << (o->json ? Json(folder, arch, result) : Text(folder, arch, result));
     std::cout.flush();
     if (!std::cout) {
       std::cerr << "check: cannot write the result to standard output\n";

@@ -121,6 +121,10 @@ TEST(CliCheck, MissingFolderAndUsageErrors) {
   EXPECT_EQ(RunCheck("").status, 2);
   EXPECT_EQ(RunCheck("--arch sparc " + Quoted(dir.Path())).status, 2);
   EXPECT_EQ(RunCheck(Quoted(dir.Path()) + " --bogus").status, 2);
+  WriteComposedPackage(dir.Path(), "vormlan.inf");
+  run = RunCheck(Quoted(dir.Path()) + " >/dev/full");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "check: cannot write the result to standard output\n");
   run = RunCheck("--help");
   EXPECT_EQ(run.status, 0);
   EXPECT_NE(run.out.find("Exit status: 0 all holds, 1 problems found"), std::string::npos);
