@@ -24,5 +24,6 @@ void AddRegistryOption(CLI::App& command, std::string& registryFile);
 void AddInfCommand(CLI::App& app, int& status);
 void AddGenerateCommand(CLI::App& app, int& status);
 void AddListCommand(CLI::App& app, int& status);
+void AddCheckCommand(CLI::App& app, int& status);
 
 }  // namespace vormlan::cli

@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
   vormlan::cli::AddInfCommand(app, status);
   vormlan::cli::AddGenerateCommand(app, status);
   vormlan::cli::AddListCommand(app, status);
+  vormlan::cli::AddCheckCommand(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -1,0 +1,453 @@
+#include "generation/PackageCheck.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "common/Unicode.h"
+
+namespace vormlan::generation {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kPrinterClassGuid = "{4D36E979-E325-11CE-BFC1-08002BE10318}";
+// Larger INF files are not read: no driver needs one, and a hostile folder
+// could hold anything under that name.
+constexpr std::uintmax_t kMaxInfSize = std::uintmax_t{64} << 20;
+
+std::string Quote(std::string_view text) {
+  return "\"" + std::string(text) + "\"";
+}
+std::string Bracket(std::string_view section) {
+  return "[" + std::string(section) + "]";
+}
+
+// The name [SourceDisksFiles] and [SourceDisksNames] carry for the platform.
+std::string_view SourceSuffix(Arch arch) {
+  switch (arch) {
+    case Arch::X64:
+      return "amd64";
+    case Arch::Arm64:
+      return "arm64";
+    case Arch::X86:
+      break;
+  }
+  return "x86";
+}
+
+// A name that stays inside its folder: no separators, no drive, not a
+// reference to a folder itself.
+bool IsPlainName(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of("\\/:") == std::string_view::npos;
+}
+
+// A relative path of an INF ("sub\dir", "\x64"; "" and "\" are the folder
+// itself) as its components, or nothing when it leads out of the folder.
+std::optional<std::vector<std::string>> SplitPath(std::string_view path) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find_first_of("\\/", start);
+    if (end == std::string_view::npos) end = path.size();
+    const auto part = path.substr(start, end - start);
+    if (!part.empty() && part != ".") {
+      if (!IsPlainName(part)) return std::nullopt;
+      parts.emplace_back(part);
+    }
+    start = end + 1;
+  }
+  return parts;
+}
+
+std::string DisplayPath(const std::vector<std::string>& folders, const std::string& name) {
+  std::string out;
+  for (const auto& folder : folders) {
+    out += folder;
+    out += static_cast<char>(fs::path::preferred_separator);
+  }
+  return out + name;
+}
+
+// The platform part of a models decoration: "NTamd64" of "NTamd64.10.0".
+std::string_view PlatformOf(std::string_view decoration) {
+  return decoration.substr(0, decoration.find('.'));
+}
+
+class RequirementsReader {
+ public:
+  RequirementsReader(const InfFile& inf, Arch arch) : inf_(inf), arch_(arch) {}
+
+  InfRequirements Read() {
+    CheckVersion();
+    for (const auto& models : ModelsSections()) Models(models);
+    if (inf_.Find("DestinationDirs") == nullptr) Problem("no [DestinationDirs] section");
+    if (auto catalog = CatalogFileOf(inf_, arch_)) {
+      if (IsPlainName(*catalog)) {
+        out_.catalog = std::move(catalog);
+      } else {
+        Problem("CatalogFile " + Quote(*catalog) + " in [Version] is not a plain file name");
+      }
+    }
+    return std::move(out_);
+  }
+
+ private:
+  void Problem(std::string text) { out_.problems.push_back(std::move(text)); }
+
+  void CheckVersion() {
+    const InfSection* version = inf_.Find("Version");
+    if (version == nullptr) {
+      Problem("no [Version] section");
+      return;
+    }
+    const InfLine* signature = version->Find("Signature");
+    if (signature == nullptr) {
+      Problem("[Version] has no Signature");
+    } else {
+      const auto& value = signature->fields.front();
+      if (!unicode::EqualsIgnoreCase(value, "$Windows NT$") &&
+          !unicode::EqualsIgnoreCase(value, "$Chicago$") &&
+          !unicode::EqualsIgnoreCase(value, "$Windows 95$")) {
+        Problem("[Version] Signature is " + Quote(value) + ", not \"$Windows NT$\"");
+      }
+    }
+    const InfLine* cls = version->Find("Class");
+    if (cls == nullptr) {
+      Problem("[Version] has no Class (Printer expected)");
+    } else if (!unicode::EqualsIgnoreCase(cls->fields.front(), "Printer")) {
+      Problem("[Version] Class is " + Quote(cls->fields.front()) + ", not Printer");
+    }
+    const InfLine* guid = version->Find("ClassGUID");
+    if (guid == nullptr) {
+      Problem("[Version] has no ClassGUID (the printer class " + std::string(kPrinterClassGuid) +
+              " expected)");
+    } else if (!unicode::EqualsIgnoreCase(guid->fields.front(), kPrinterClassGuid)) {
+      Problem("[Version] ClassGUID is " + Quote(guid->fields.front()) + ", not the printer class " +
+              std::string(kPrinterClassGuid));
+    }
+  }
+
+  // Whether a models decoration applies to the architecture. Undecorated
+  // models and "NT" serve x86 only; 64-bit Windows wants its own platform.
+  bool Applies(std::string_view platform, bool specificOnly) const {
+    if (unicode::EqualsIgnoreCase(platform, PlatformSuffix(arch_))) return true;
+    return arch_ == Arch::X86 && !specificOnly && unicode::EqualsIgnoreCase(platform, "NT");
+  }
+
+  // The models sections [Manufacturer] reaches. Which operating system
+  // version the package is for is not known, so every decoration of the
+  // architecture counts; one of the platform itself ("NTx86") hides the
+  // plain "NT" ones, as Windows prefers it.
+  std::vector<std::string> ModelsSections() {
+    const InfSection* manufacturer = inf_.Find("Manufacturer");
+    if (manufacturer == nullptr) {
+      Problem("no [Manufacturer] section");
+      return {};
+    }
+    std::vector<std::string> names;
+    std::unordered_set<std::string> seen;
+    const auto add = [&](std::string name) {
+      if (seen.insert(unicode::Fold(name)).second) names.push_back(std::move(name));
+    };
+    for (const auto& line : manufacturer->Lines()) {
+      const std::string& base = line.fields.front();
+      if (base.empty()) {
+        Problem("[Manufacturer] line " + std::to_string(line.number) + " names no models section");
+        continue;
+      }
+      const auto decorations = std::vector<std::string>(line.fields.begin() + 1, line.fields.end());
+      const bool specific = std::any_of(decorations.begin(), decorations.end(), [&](const auto& d) {
+        return Applies(PlatformOf(d), true);
+      });
+      bool decorated = false;
+      for (const auto& decoration : decorations) {
+        if (!decoration.empty() && Applies(PlatformOf(decoration), specific)) {
+          add(base + "." + decoration);
+          decorated = true;
+        }
+      }
+      if (!decorated && arch_ == Arch::X86) add(base);
+    }
+    std::vector<std::string> existing;
+    for (const auto& name : names) {
+      if (inf_.Find(name) != nullptr) {
+        existing.push_back(name);
+      } else {
+        Problem("models section " + Bracket(name) + " named in [Manufacturer] does not exist");
+      }
+    }
+    if (manufacturer->Lines().empty()) {
+      Problem("[Manufacturer] lists no manufacturer");
+    } else if (names.empty() && arch_ != Arch::X86) {
+      Problem("no models section for " + std::string(InfoOf(arch_).name) +
+              ": [Manufacturer] names none decorated " + std::string(PlatformSuffix(arch_)) +
+              " (64-bit Windows ignores undecorated ones)");
+    }
+    out_.modelsSections = existing;
+    return existing;
+  }
+
+  // The install section Windows takes for a model's section name: the one
+  // decorated for the platform, then ".NT", then the name itself.
+  const InfSection* InstallSection(const std::string& name) const {
+    for (const std::string& suffix :
+         {"." + std::string(PlatformSuffix(arch_)), std::string(".NT"), std::string()}) {
+      if (const InfSection* section = inf_.Find(name + suffix)) return section;
+    }
+    return nullptr;
+  }
+
+  void Models(const std::string& name) {
+    const InfSection* models = inf_.Find(name);
+    if (models->Lines().empty()) Problem("models section " + Bracket(name) + " lists no model");
+    for (const auto& line : models->Lines()) {
+      const std::string& install = line.fields.front();
+      const std::string model = Quote(line.hasKey ? line.key : install);
+      if (install.empty()) {
+        Problem("model " + model + " in " + Bracket(name) + " names no install section");
+        continue;
+      }
+      if (!installs_.insert(unicode::Fold(install)).second) continue;
+      const InfSection* section = InstallSection(install);
+      if (section == nullptr) {
+        Problem("install section " + Bracket(install) + " of model " + model + " in " +
+                Bracket(name) + " does not exist");
+        continue;
+      }
+      Install(*section);
+    }
+  }
+
+  void Install(const InfSection& install) {
+    const std::string origin = "CopyFiles of " + Bracket(install.Name());
+    for (const InfLine* line : install.FindAll("CopyFiles")) {
+      for (const auto& item : line->fields) {
+        if (item.empty()) continue;
+        if (item.front() == '@') {
+          Require(item.substr(1), origin);
+          continue;
+        }
+        if (!fileLists_.insert(unicode::Fold(item)).second) continue;
+        const InfSection* list = inf_.Find(item);
+        if (list == nullptr) {
+          Problem("CopyFiles section " + Bracket(item) + " named in " + Bracket(install.Name()) +
+                  " does not exist");
+          continue;
+        }
+        for (const auto& entry : list->Lines()) {
+          // dest[,source[,...]]: the source file has the destination's name
+          // unless it is given.
+          std::string_view source = entry.Field(2);
+          if (source.empty()) source = entry.Field(1);
+          if (!source.empty()) Require(std::string(source), Bracket(list->Name()));
+        }
+      }
+    }
+  }
+
+  // The first line of a key in the platform's variant of a section, else in
+  // the plain section.
+  const InfLine* SourceLine(const std::string& section, std::string_view key) const {
+    for (const auto& name : {section + "." + std::string(SourceSuffix(arch_)), section}) {
+      if (const InfSection* s = inf_.Find(name)) {
+        if (const InfLine* line = s->Find(key)) return line;
+      }
+    }
+    return nullptr;
+  }
+
+  void Require(const std::string& name, const std::string& origin) {
+    if (!IsPlainName(name)) {
+      Problem("file name " + Quote(name) + " in " + origin + " is not a plain file name");
+      return;
+    }
+    RequiredFile file{{}, name, origin};
+    if (const InfLine* source = SourceLine("SourceDisksFiles", name)) {
+      const std::string disk(source->Field(1));
+      const InfLine* media = SourceLine("SourceDisksNames", disk);
+      if (media == nullptr) {
+        Problem("disk " + Quote(disk) + " of " + Quote(name) +
+                " in [SourceDisksFiles] is not listed in [SourceDisksNames]");
+        return;
+      }
+      auto mediaPath = SplitPath(media->Field(4));
+      auto subfolder = SplitPath(source->Field(2));
+      if (!mediaPath || !subfolder) {
+        Problem("the path of " + Quote(name) + " (" + std::string(media->Field(4)) + " and " +
+                std::string(source->Field(2)) + ") leads out of the folder");
+        return;
+      }
+      file.folders = std::move(*mediaPath);
+      file.folders.insert(file.folders.end(), subfolder->begin(), subfolder->end());
+    }
+    std::string key;
+    for (const auto& folder : file.folders) key += unicode::Fold(folder) + "\\";
+    key += unicode::Fold(name);
+    if (files_.insert(std::move(key)).second) out_.files.push_back(std::move(file));
+  }
+
+  const InfFile& inf_;
+  Arch arch_;
+  InfRequirements out_;
+  std::unordered_set<std::string> installs_, fileLists_, files_;
+};
+
+// The folder's tree as Windows would see it: names matched without regard
+// to case. Each folder is listed once, when first needed.
+class FolderIndex {
+ public:
+  struct Entry {
+    std::string name;
+    bool folder = false;  // a real folder, not a link to one
+    bool file = false;    // a regular file, or a link to one
+  };
+  struct Listing {
+    std::vector<Entry> entries;
+    std::unordered_map<std::string, std::size_t> byName;  // folded name -> entry
+    std::string error;
+  };
+
+  explicit FolderIndex(fs::path root) : root_(std::move(root)) {}
+
+  const Listing& Root() { return List("", root_); }
+
+  // Why a file is not there, or nothing when it is.
+  std::optional<std::string> Missing(const std::vector<std::string>& folders,
+                                     const std::string& name) {
+    std::string key;
+    fs::path path = root_;
+    for (const auto& folder : folders) {
+      const Listing& listing = List(key, path);
+      if (!listing.error.empty()) return listing.error;
+      const auto it = listing.byName.find(unicode::Fold(folder));
+      if (it == listing.byName.end() || !listing.entries[it->second].folder) return "is missing";
+      key += unicode::Fold(folder) + "\\";
+      path /= PathOf(listing.entries[it->second].name);
+    }
+    const Listing& listing = List(key, path);
+    if (!listing.error.empty()) return listing.error;
+    const auto it = listing.byName.find(unicode::Fold(name));
+    if (it == listing.byName.end()) return "is missing";
+    if (!listing.entries[it->second].file) return "is not a regular file";
+    return std::nullopt;
+  }
+
+  static fs::path PathOf(const std::string& utf8) {
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+  }
+
+ private:
+  const Listing& List(const std::string& key, const fs::path& path) {
+    auto [it, added] = listings_.try_emplace(key);
+    if (!added) return it->second;
+    Listing& listing = it->second;
+    std::error_code ec;
+    fs::directory_iterator entries(path, ec);
+    for (; !ec && entries != fs::directory_iterator(); entries.increment(ec)) {
+      const auto u8 = entries->path().filename().u8string();
+      Entry entry{std::string(u8.begin(), u8.end())};
+      std::error_code typeError;
+      entry.folder = entries->symlink_status(typeError).type() == fs::file_type::directory;
+      entry.file = entries->status(typeError).type() == fs::file_type::regular;
+      auto [pos, isNew] =
+          listing.byName.try_emplace(unicode::Fold(entry.name), listing.entries.size());
+      // Two names differing in case only: a file wins over anything else.
+      if (!isNew && entry.file && !listing.entries[pos->second].file) {
+        pos->second = listing.entries.size();
+      }
+      listing.entries.push_back(std::move(entry));
+    }
+    if (ec) listing.error = "cannot be read: " + ec.message();
+    return listing;
+  }
+
+  fs::path root_;
+  std::unordered_map<std::string, Listing> listings_;  // folded relative path -> listing
+};
+
+std::optional<std::string> ReadInf(const fs::path& path, std::string& bytes) {
+  std::error_code ec;
+  const auto size = fs::file_size(path, ec);
+  if (ec) return "cannot be read: " + ec.message();
+  if (size > kMaxInfSize) return "is larger than 64 MiB, too large for an INF file";
+  std::ifstream in(path, std::ios::binary);
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (!in.good() && !in.eof()) return "cannot be read";
+  return std::nullopt;
+}
+
+}  // namespace
+
+InfRequirements RequirementsOf(const InfFile& inf, Arch arch) {
+  return RequirementsReader(inf, arch).Read();
+}
+
+PackageCheckResult CheckPackage(const fs::path& dir, Arch arch) {
+  PackageCheckResult result;
+  const auto folderProblem = [&](std::string text) {
+    result.problems.push_back({"", std::move(text)});
+    return result;
+  };
+  std::error_code ec;
+  const auto status = fs::status(dir, ec);
+  if (status.type() == fs::file_type::not_found) return folderProblem("folder does not exist");
+  if (ec) return folderProblem("cannot be read: " + ec.message());
+  if (status.type() != fs::file_type::directory) return folderProblem("is not a folder");
+
+  FolderIndex index(dir);
+  const auto& root = index.Root();
+  if (!root.error.empty()) return folderProblem(root.error);
+  std::vector<const FolderIndex::Entry*> infs;
+  for (const auto& entry : root.entries) {
+    const std::string folded = unicode::Fold(entry.name);
+    if (!entry.folder && folded.size() > 4 && folded.ends_with(".INF")) infs.push_back(&entry);
+  }
+  std::sort(infs.begin(), infs.end(),
+            [](const auto* a, const auto* b) { return a->name < b->name; });
+  if (infs.empty()) return folderProblem("holds no INF file");
+
+  for (const auto* entry : infs) {
+    result.infs.push_back(entry->name);
+    const auto problem = [&](std::string text) {
+      result.problems.push_back({entry->name, std::move(text)});
+    };
+    if (!entry->file) {
+      problem("is not a regular file");
+      continue;
+    }
+    std::string bytes;
+    if (const auto error = ReadInf(dir / FolderIndex::PathOf(entry->name), bytes)) {
+      problem(*error);
+      continue;
+    }
+    std::optional<InfFile> inf;
+    try {
+      inf = InfFile::Parse(bytes, entry->name);
+    } catch (const InfParseError& e) {
+      problem("line " + std::to_string(e.Line()) + ": " + e.What());
+      continue;
+    }
+    auto needs = RequirementsOf(*inf, arch);
+    for (auto& text : needs.problems) problem(std::move(text));
+    for (const auto& file : needs.files) {
+      if (const auto why = index.Missing(file.folders, file.name)) {
+        problem("file " + Quote(DisplayPath(file.folders, file.name)) + " of " + file.origin + " " +
+                *why);
+      }
+    }
+    if (needs.catalog) {
+      if (const auto why = index.Missing({}, *needs.catalog)) {
+        problem("catalog file " + Quote(*needs.catalog) + " named in [Version] " + *why);
+      }
+    }
+  }
+  return result;
+}
+
+}  // namespace vormlan::generation

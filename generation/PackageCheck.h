@@ -1,0 +1,49 @@
+#pragma once
+// Verifies a driver package folder: that each INF in it reads, names a
+// printer class, reaches a models section for the architecture, and that
+// every file its install sections copy, and its catalog, are in the folder.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "generation/Architecture.h"
+#include "generation/InfFile.h"
+
+namespace vormlan::generation {
+
+// A file an INF needs from its folder.
+struct RequiredFile {
+  std::vector<std::string> folders;  // below the package folder, outermost first
+  std::string name;
+  std::string origin;  // what names it: "[Files]" or "CopyFiles of [Install]"
+};
+
+// What one INF needs from its folder on an architecture, from its text alone.
+struct InfRequirements {
+  std::vector<std::string> modelsSections;  // the models sections that exist
+  std::vector<RequiredFile> files;          // each once, in the order first named
+  std::optional<std::string> catalog;
+  std::vector<std::string> problems;  // what is wrong with the text
+};
+
+InfRequirements RequirementsOf(const InfFile& inf, Arch arch);
+
+struct PackageProblem {
+  std::string inf;  // the INF's file name; empty for the folder itself
+  std::string problem;
+};
+
+struct PackageCheckResult {
+  std::vector<std::string> infs;  // file names of the INFs, sorted
+  std::vector<PackageProblem> problems;
+  bool Ok() const { return problems.empty(); }
+};
+
+// Checks every "*.inf" (case ignored) directly in dir. File names in the
+// folder are matched without regard to case, as on Windows. Never throws for
+// what it finds on disk: a missing or unreadable folder is a problem too.
+PackageCheckResult CheckPackage(const std::filesystem::path& dir, Arch arch);
+
+}  // namespace vormlan::generation
