@@ -1,8 +1,5 @@
 #include "cli/CliHost.h"
 
-#include <ostream>
-
-#include "cli/Console.h"
 #ifdef _WIN32
 #include "generation/host_win32.h"
 #else
@@ -22,37 +19,37 @@ class FileOperationsOnly : public Base {
   void RequestApplicationEnd() override {}
 };
 
+#ifdef _WIN32
+// The Windows host with another folder standing for the Windows directory.
+class WindowsHost : public FileOperationsOnly<generation::Win32Host> {
+ public:
+  explicit WindowsHost(std::string windowsDir)
+      : FileOperationsOnly<generation::Win32Host>(registry::TextEncoding::Utf8),
+        windowsDir_(std::move(windowsDir)) {
+    while (windowsDir_.size() > 1 && (windowsDir_.back() == '\\' || windowsDir_.back() == '/')) {
+      windowsDir_.pop_back();
+    }
+  }
+  std::string WindowsDir() override {
+    return windowsDir_.empty() ? generation::Win32Host::WindowsDir() : windowsDir_;
+  }
+
+ private:
+  std::string windowsDir_;
+};
+#endif
+
 }  // namespace
 
-CliHost::CliHost(std::unique_ptr<generation::HostServices> files, std::string outDir,
-                 std::string windowsDir, std::ostream& out)
-    : files_(std::move(files)),
-      outDir_(std::move(outDir)),
-      windowsDir_(std::move(windowsDir)),
-      out_(out) {
-  while (windowsDir_.size() > 1 && (windowsDir_.back() == '\\' || windowsDir_.back() == '/')) {
-    windowsDir_.pop_back();
-  }
-}
-
-std::string CliHost::WindowsDir() {
-  return windowsDir_.empty() ? files_->WindowsDir() : windowsDir_;
-}
-
-std::optional<std::string> CliHost::ChooseDirectory(const std::string&) {
-  return outDir_;
-}
-
-void CliHost::ShowPlainMessage(const std::string& text) {
-  out_ << ForTerminal(text) << std::endl;
-}
+CliHost::CliHost(generation::HostServices& files, std::string outDir,
+                 std::function<void(const std::string&)> message)
+    : files_(files), outDir_(std::move(outDir)), message_(std::move(message)) {}
 
 std::unique_ptr<generation::HostServices> MakeSystemHost(const std::string& windowsDir) {
 #ifdef _WIN32
-  (void)windowsDir;
-  return std::make_unique<FileOperationsOnly<generation::Win32Host>>();
+  return std::make_unique<WindowsHost>(windowsDir);
 #else
-  return std::make_unique<FileOperationsOnly<generation::PosixHost>>(windowsDir);
+  return std::make_unique<FileOperationsOnly<generation::PosixHost> >(windowsDir);
 #endif
 }
 

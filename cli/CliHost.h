@@ -1,9 +1,9 @@
 #pragma once
 // HostServices for the command line: the file operations of the system's
 // host, the target directory given on the command line in place of the
-// chooser, and messages on standard output.
+// chooser, and the plain messages passed to whoever prints them.
 
-#include <iosfwd>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,33 +14,52 @@ namespace vormlan::cli {
 
 class CliHost : public generation::HostServices {
  public:
-  // files: the system's host; outDir: the chosen directory; windowsDir: used
-  // in place of the system's Windows directory when not empty.
-  CliHost(std::unique_ptr<generation::HostServices> files, std::string outDir,
-          std::string windowsDir, std::ostream& out);
+  // files: the system's host (kept by the caller, so that its listings serve
+  // several packages); outDir: the chosen directory; message: receives each
+  // plain message (nothing: they are dropped).
+  CliHost(generation::HostServices& files, std::string outDir,
+          std::function<void(const std::string&)> message);
 
-  std::string ModulePath() override { return files_->ModulePath(); }
-  std::string WindowsDir() override;
+  std::string ModulePath() override { return files_.ModulePath(); }
+  std::string WindowsDir() override { return files_.WindowsDir(); }
+  char Separator() const override { return files_.Separator(); }
+  std::string DisplayPath(const std::string& path) const override {
+    return files_.DisplayPath(path);
+  }
   CopyResult CopyFileNoOverwrite(const std::string& source, const std::string& dest) override {
-    return files_->CopyFileNoOverwrite(source, dest);
+    return files_.CopyFileNoOverwrite(source, dest);
   }
-  void CreateDirectoryTree(const std::string& dir) override { files_->CreateDirectoryTree(dir); }
+  std::optional<bool> SameContent(const std::string& source, const std::string& dest) override {
+    return files_.SameContent(source, dest);
+  }
+  std::optional<std::string> CreateDirectoryTree(const std::string& dir) override {
+    return files_.CreateDirectoryTree(dir);
+  }
   void SaveFile(const std::string& path, const std::string& bytes) override {
-    files_->SaveFile(path, bytes);
+    files_.SaveFile(path, bytes);
   }
-  std::optional<std::string> ChooseDirectory(const std::string& start) override;
-  void ShowPlainMessage(const std::string& text) override;
+  std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& dir) override {
+    return files_.ListDirectory(dir);
+  }
+  std::optional<std::string> ReadSourceFile(const std::string& source,
+                                            std::size_t maxBytes) override {
+    return files_.ReadSourceFile(source, maxBytes);
+  }
+  std::optional<std::string> ChooseDirectory(const std::string&) override { return outDir_; }
+  void ShowPlainMessage(const std::string& text) override {
+    if (message_) message_(text);
+  }
   void RequestApplicationEnd() override {}
 
  private:
-  std::unique_ptr<generation::HostServices> files_;
+  generation::HostServices& files_;
   std::string outDir_;
-  std::string windowsDir_;
-  std::ostream& out_;
+  std::function<void(const std::string&)> message_;
 };
 
-// The system's file host: Win32Host on Windows, PosixHost rooted at
-// windowsDir elsewhere.
+// The system's file host, its dialogs unused: Win32Host (UTF-8 paths) on
+// Windows, with windowsDir in place of the system's Windows directory when
+// it is not empty; PosixHost rooted at windowsDir elsewhere.
 std::unique_ptr<generation::HostServices> MakeSystemHost(const std::string& windowsDir);
 
 }  // namespace vormlan::cli

@@ -4,27 +4,15 @@
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
-#include <iostream>
 #include <memory>
 #include <string>
 
 #include "cli/Commands.h"
-#include "common/Unicode.h"
+#include "cli/Output.h"
 #include "generation/PackageCheck.h"
 
 namespace vormlan::cli {
 namespace {
-
-// The folder argument as UTF-8 text. On Linux any bytes are a valid path
-// and pass as they are; on Windows text that is not UTF-8 came in the ANSI
-// code page.
-std::string FolderText(const std::string& arg) {
-#ifdef _WIN32
-  return unicode::IsValid(arg) ? arg : unicode::FromAnsi(arg);
-#else
-  return arg;
-#endif
-}
 
 std::filesystem::path FolderPath(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
@@ -45,7 +33,7 @@ std::string Json(const std::string& folder, generation::Arch arch,
                                       {"problems", problems}};
   // Names from another machine's disk need not be UTF-8: such bytes become
   // U+FFFD instead of failing the output.
-  return doc.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+  return doc.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 std::string Text(const std::string& folder, generation::Arch arch,
@@ -56,10 +44,10 @@ std::string Text(const std::string& folder, generation::Arch arch,
     for (std::size_t i = 0; i < result.infs.size(); ++i) {
       out += (i == 0 ? "" : ", ") + result.infs[i];
     }
-    return out + ")\n";
+    return out + ")";
   }
   for (const auto& p : result.problems) {
-    out += (p.inf.empty() ? folder : p.inf) + ": " + p.problem + "\n";
+    out += (out.empty() ? "" : "\n") + (p.inf.empty() ? folder : p.inf) + ": " + p.problem;
   }
   return out;
 }
@@ -67,36 +55,31 @@ std::string Text(const std::string& folder, generation::Arch arch,
 }  // namespace
 
 void AddCheckCommand(CLI::App& app, int& status) {
-  auto* cmd = app.add_subcommand(
-      "check",
-      "Verify a driver package folder: every INF in it reads, is of the printer class, reaches "
-      "a models section for the architecture, has [DestinationDirs], and every file it copies "
-      "and its catalog file are in the folder (names compared without regard to case).\n"
+  auto* cmd = app.add_subcommand("check", "Verify a driver package folder");
+  cmd->footer(
+      "Checks that every INF in the folder reads, is of the printer class, reaches a models "
+      "section for the architecture, has [DestinationDirs], and that every file it copies and "
+      "its catalog file are in the folder (names compared without regard to case).\n"
       "Prints one problem per line, \"<inf file>: <what is wrong>\".\n"
       "Exit status: 0 all holds, 1 problems found (also: the folder is missing or holds no INF "
       "file), 2 usage.");
+  cmd->allow_extras();
   struct Options {
     std::string dir;
-    std::string arch = "x86";
+    ArchOption arch;
     bool json = false;
   };
   auto o = std::make_shared<Options>();
-  cmd->add_option("DIR", o->dir, "The package folder")->required();
-  cmd->add_option("--arch", o->arch, "Architecture to check for: x86 (default), x64 or arm64")
-      ->check(CLI::IsMember({"x86", "x64", "arm64"}, CLI::ignore_case));
+  cmd->add_option("DIR", o->dir, "The package folder");
+  AddArchOption(*cmd, o->arch);
   cmd->add_flag("--json", o->json,
                 "Print one JSON object (UTF-8): folder, arch, ok, infs and problems");
-  cmd->callback([o, &status] {
-    const auto arch = generation::ParseArch(o->arch).value_or(generation::Arch::X86);
-    const std::string folder = FolderText(o->dir);
-    const auto result = generation::CheckPackage(FolderPath(folder), arch);
-    std::cout << (o->json ? Json(folder, arch, result) : Text(folder, arch, result));
-    std::cout.flush();
-    if (!std::cout) {
-      std::cerr << "check: cannot write the result to standard output\n";
-      status = kExitError;
-      return;
-    }
+  cmd->callback([cmd, o, &status] {
+    RequireNoExtras(*cmd);
+    RequireOption(*cmd, "DIR", o->dir);
+    const auto arch = o->arch.Get();
+    const auto result = generation::CheckPackage(FolderPath(o->dir), arch);
+    Out().Line(o->json ? Json(o->dir, arch, result) : Text(o->dir, arch, result));
     status = result.Ok() ? kExitOk : kExitError;
   });
 }

@@ -3,6 +3,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
+
+#include "common/Ansi.h"
+#include "common/Unicode.h"
 
 namespace vormlan::generation {
 namespace {
@@ -395,7 +399,90 @@ int CompareSpecial(std::string_view a, std::string_view b) {
   }
 }
 
+// Sort keys: the four levels one after the other, each level but the last
+// closed by kLevelEnd, which is below every byte that starts a weight, so a
+// level that runs out first sorts first, as in CompareLevel.
+constexpr char kLevelEnd = 0x01;
+
+// One character's weights for a key: a code page character's row of the
+// table, or for a character outside the code page a primary weight above all
+// of the table's (its script byte 0x0F and up) with plain accent and case.
+struct KeyChar {
+  const CharWeights* row = nullptr;  // the table's row, or null
+  char32_t extended = 0;             // upper-case code point when row is null
+};
+
+void AppendPrimary(std::string& key, const KeyChar& c, std::size_t element) {
+  if (c.row != nullptr) {
+    const std::uint16_t p = c.row->elements[element].primary;
+    key += static_cast<char>(p >> 8);
+    key += static_cast<char>(p & 0xFF);
+    key += '\0';
+  } else {
+    key += static_cast<char>(0x0F + (c.extended >> 16));
+    key += static_cast<char>((c.extended >> 8) & 0xFF);
+    key += static_cast<char>(c.extended & 0xFF);
+  }
+}
+
+std::string BuildKey(const std::vector<KeyChar>& chars) {
+  std::string key;
+  key.reserve(chars.size() * 6 + 3);
+  auto count = [](const KeyChar& c) -> std::size_t { return c.row ? c.row->count : 1; };
+  for (const auto& c : chars) {
+    for (std::size_t e = 0; e < count(c); ++e) AppendPrimary(key, c, e);
+  }
+  key += kLevelEnd;
+  for (const auto& c : chars) {
+    for (std::size_t e = 0; e < count(c); ++e) {
+      key += static_cast<char>(c.row ? c.row->elements[e].diacritic : 2);
+    }
+  }
+  key += kLevelEnd;
+  for (const auto& c : chars) {
+    for (std::size_t e = 0; e < count(c); ++e) {
+      key += static_cast<char>(c.row ? c.row->elements[e].caseMark : 2);
+    }
+  }
+  key += kLevelEnd;
+  std::size_t primaries = 0;
+  for (const auto& c : chars) {
+    if (c.row != nullptr && c.row->special != 0) {
+      const std::uint32_t position = 0xFFFFu - (primaries & 0xFFFFu);
+      key += static_cast<char>(position >> 8);
+      key += static_cast<char>(position & 0xFF);
+      key += static_cast<char>(c.row->special);
+    }
+    primaries += count(c);
+  }
+  return key;
+}
+
 }  // namespace
+
+std::string WordSortKey(std::string_view ansiText) {
+  std::vector<KeyChar> chars;
+  chars.reserve(ansiText.size());
+  for (const char c : ansiText) chars.push_back(KeyChar{&WeightsOf(c), 0});
+  return BuildKey(chars);
+}
+
+std::string WordSortKeyUtf8(std::string_view utf8) {
+  std::vector<KeyChar> chars;
+  chars.reserve(utf8.size());
+  std::size_t pos = 0;
+  while (pos < utf8.size()) {
+    char32_t cp = 0;
+    if (!unicode::Decode(utf8, pos, cp)) cp = 0xFFFD;
+    const char ansiChar = ansi::FromCodePoint(cp);
+    if (ansiChar != '?' || cp == '?') {
+      chars.push_back(KeyChar{&WeightsOf(ansiChar), 0});
+    } else {
+      chars.push_back(KeyChar{nullptr, unicode::ToUpper(cp)});
+    }
+  }
+  return BuildKey(chars);
+}
 
 int WordSortCompare(std::string_view a, std::string_view b) {
   if (const int r = CompareLevel(a, b, [](const Element& e) { return e.primary; })) return r;
@@ -407,6 +494,11 @@ int WordSortCompare(std::string_view a, std::string_view b) {
 #ifndef _WIN32
 int CompareNames(std::string_view a, std::string_view b) {
   return WordSortCompare(a, b);
+}
+
+int CompareNamesUtf8(std::string_view a, std::string_view b) {
+  const int r = WordSortKeyUtf8(a).compare(WordSortKeyUtf8(b));
+  return (r > 0) - (r < 0);
 }
 #endif
 

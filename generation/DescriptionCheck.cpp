@@ -1,5 +1,8 @@
 #include "generation/DescriptionCheck.h"
 
+#include <functional>
+
+#include "common/CodePage.h"
 #include "common/Exception.h"
 
 namespace vormlan::generation {
@@ -30,18 +33,41 @@ void CheckFileName(const std::string& label, const std::string& name) {
   }
 }
 
+// Calls check(label, text, isFileName) for every value written into the INF.
+void ForEachValue(const DriverDescription& d,
+                  const std::function<void(const std::string&, const std::string&, bool)>& check) {
+  check("'Printer Driver'", d.driverName, false);
+  check("'Monitor'", d.monitorName, false);
+  check("'Data File'", d.dataFile, true);
+  check("'Driver'", d.driverFile, true);
+  check("'Configuration File'", d.configFile, true);
+  check("'Help File'", d.helpFile, true);
+  if (d.monitorFound)
+    check("'Driver' of the monitor '" + d.monitorName + "'", d.monitorDriver, true);
+  for (const auto& name : d.dependentFiles) check("'Dependent Files'", name, true);
+}
+
 }  // namespace
 
 void CheckDescription(const DriverDescription& d) {
-  CheckText("'Printer Driver'", d.driverName);
-  CheckText("'Monitor'", d.monitorName);
-  CheckFileName("'Data File'", d.dataFile);
-  CheckFileName("'Driver'", d.driverFile);
-  CheckFileName("'Configuration File'", d.configFile);
-  CheckFileName("'Help File'", d.helpFile);
-  if (d.monitorFound)
-    CheckFileName("'Driver' of the monitor '" + d.monitorName + "'", d.monitorDriver);
-  for (const auto& name : d.dependentFiles) CheckFileName("'Dependent Files'", name);
+  ForEachValue(d, [](const std::string& label, const std::string& text, bool isFileName) {
+    if (isFileName) {
+      CheckFileName(label, text);
+    } else {
+      CheckText(label, text);
+    }
+  });
+}
+
+void CheckDescription(const DriverDescription& d, InfEncoding infEncoding) {
+  CheckDescription(d);
+  if (d.encoding != registry::TextEncoding::Utf8 || infEncoding != InfEncoding::CodePage) return;
+  ForEachValue(d, [](const std::string& label, const std::string& text, bool) {
+    if (ToInfCodePage(text)) return;
+    throw Exception("The registry value " + label + " holds \"" + text + "\", which " +
+                        InfCodePageName() + " cannot hold; the INF cannot be written in it",
+                    {"--inf-encoding utf-16 writes the INF in UTF-16, which holds every name"});
+  });
 }
 
 }  // namespace vormlan::generation

@@ -4,6 +4,7 @@
 // values whose control characters would break the INF file's structure.
 
 #include "generation/DriverLookup.h"
+#include "generation/InfComposer.h"
 
 namespace vormlan::generation {
 
@@ -13,5 +14,11 @@ namespace vormlan::generation {
 // INF holds a line break or another control character. The empty file name
 // is allowed (it names no file). Returns normally for a safe description.
 void CheckDescription(const DriverDescription& description);
+
+// CheckDescription, and for a description in UTF-8 that is to be written in
+// the INF code page, also that the code page holds every character of every
+// value written into the INF; otherwise throws naming the value, with a hint
+// at the UTF-16 INF.
+void CheckDescription(const DriverDescription& description, InfEncoding infEncoding);
 
 }  // namespace vormlan::generation

@@ -9,8 +9,15 @@ namespace vormlan::generation {
 using registry::TExRegistry;
 using registry::TRegistry;
 
-DriverDescription LookupDriver(registry::RegistryApi& api, const std::string& printerName) {
+std::string DriversKeyOf(Arch arch) {
+  return std::string(kEnvironmentsKey) + "\\" + std::string(InfoOf(arch).environment) + "\\Drivers";
+}
+
+DriverDescription LookupDriver(registry::RegistryApi& api, const std::string& printerName,
+                               Arch arch) {
   DriverDescription d;
+  d.arch = arch;
+  d.encoding = api.Encoding();
   d.printerName = printerName;
   d.printerKeyName = printerName;
   std::replace(d.printerKeyName.begin(), d.printerKeyName.end(), '\\', ',');
@@ -29,8 +36,9 @@ DriverDescription LookupDriver(registry::RegistryApi& api, const std::string& pr
       d.driverName = a.ReadText("Printer Driver");
     }
 
-    const std::string version2 = std::string(kDriversKey) + "\\Version-2";
-    const std::string version3 = std::string(kDriversKey) + "\\Version-3";
+    const std::string drivers = DriversKeyOf(arch);
+    const std::string version2 = drivers + "\\Version-2";
+    const std::string version3 = drivers + "\\Version-3";
     a.OpenPath(version2);
     if (a.PathExists(d.driverName)) {
       d.driverVersion = 2;

@@ -5,15 +5,19 @@
 #include <string>
 #include <vector>
 
+#include "generation/Architecture.h"
 #include "registry/RegistryApi.h"
 
 namespace vormlan::generation {
 
 // 2 or 3 when the driver was found under "Version-2" or "Version-3" of the
-// x86 environment, 0 when under neither.
+// environment (x86 for the window), 0 when under neither.
 using DriverVersion = int;
 
 struct DriverDescription {
+  Arch arch = Arch::X86;  // the environment looked in
+  // The encoding of every text below: the registry's.
+  registry::TextEncoding encoding = registry::TextEncoding::Ansi;
   std::string printerName;     // the printer list entry as shown
   std::string printerKeyName;  // printerName with every "\" replaced by ","
   bool printerKeyFound = false;
@@ -31,14 +35,22 @@ struct DriverDescription {
 };
 
 inline constexpr char kPrintersKey[] = "\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers";
+inline constexpr char kEnvironmentsKey[] =
+    "\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments";
 inline constexpr char kDriversKey[] =
     "\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers";
 inline constexpr char kMonitorsKey[] = "\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors";
 
-// Looks the printer up below HKEY_LOCAL_MACHINE of registry.
+// The absolute path of an environment's driver key: kEnvironmentsKey, the
+// environment and "Drivers". For x86 it is kDriversKey.
+std::string DriversKeyOf(Arch arch);
+
+// Looks the printer up below HKEY_LOCAL_MACHINE of registry, in the drivers
+// of the given environment (x86 for the window).
 // Throws the accessor's exceptions: ERegistryException for a value of the
 // wrong type or a failed read, EExRegistryException when "Dependent Files"
 // cannot be read (so a driver without that value cannot be packaged).
-DriverDescription LookupDriver(registry::RegistryApi& registry, const std::string& printerName);
+DriverDescription LookupDriver(registry::RegistryApi& registry, const std::string& printerName,
+                               Arch arch = Arch::X86);
 
 }  // namespace vormlan::generation

@@ -14,6 +14,18 @@
 
 namespace vormlan::generation {
 
+struct GenerationResult {
+  DriverDescription description;
+  PackageResult package;
+};
+
+// One printer: lookup in options.arch's environment, the safety check of the
+// description (and of the INF code page where the INF is 8-bit), composition
+// and package writing. Every error passes to the caller untouched.
+GenerationResult GeneratePrinter(registry::RegistryApi& registry, HostServices& host,
+                                 const std::string& printerName,
+                                 const PackageOptions& options = {});
+
 // Runs the generation for every selected entry (the printer list allows one).
 // Does nothing for an empty list or when nothing is selected. Every error
 // (registry, unsafe description, directory, file) passes to the caller

@@ -1,5 +1,9 @@
 #include "generation/InfComposer.h"
 
+#include "common/Ansi.h"
+#include "common/CodePage.h"
+#include "common/Exception.h"
+#include "common/Unicode.h"
 #include "generation/Contact.h"
 
 namespace vormlan::generation {
@@ -18,7 +22,8 @@ std::string Quoted(const std::string& text) {
 }  // namespace
 
 ComposedInf ComposeInf(const DriverDescription& d) {
-  ComposedInf inf;
+  ComposedInf inf{{}, DriverFiles(d.encoding)};
+  const std::string decoration(InfoOf(d.arch).decoration);
   InfLines& l = inf.lines;
   l.push_back("; This file is written by ");
   l.push_back("; Ulvmarsk's Vormlan");
@@ -32,9 +37,15 @@ ComposedInf ComposeInf(const DriverDescription& d) {
   l.push_back("Class=Printer");
   l.push_back(" ");
   l.push_back("[Manufacturer]");
-  l.push_back("\"KEL\"");
-  l.push_back(" ");
-  l.push_back("[KEL]");
+  if (decoration.empty()) {
+    l.push_back("\"KEL\"");
+    l.push_back(" ");
+    l.push_back("[KEL]");
+  } else {
+    l.push_back("\"KEL\"=KEL," + decoration);
+    l.push_back(" ");
+    l.push_back("[KEL." + decoration + "]");
+  }
   if (d.printerKeyFound) {
     l.push_back(Quoted(d.driverName) + " = KELInstSec");
     l.push_back(" ");
@@ -67,6 +78,31 @@ ComposedInf ComposeInf(const DriverDescription& d) {
   l.push_back("[DestinationDirs]");
   l.push_back("DefaultDestDir=66000");
   return inf;
+}
+
+std::string InfBytes(const InfLines& lines, registry::TextEncoding textEncoding,
+                     InfEncoding infEncoding) {
+  const bool utf8 = textEncoding == registry::TextEncoding::Utf8;
+  if (infEncoding == InfEncoding::Utf16) {
+    std::string bytes = "\xFF\xFE";
+    for (const auto& line : lines) {
+      bytes += unicode::ToUtf16Le(utf8 ? line : ansi::ToUtf8(line));
+      bytes += std::string("\r\0\n\0", 4);
+    }
+    return bytes;
+  }
+  if (!utf8) return InfText(lines);
+  std::string bytes;
+  for (const auto& line : lines) {
+    const auto converted = ToInfCodePage(line);
+    if (!converted) {
+      throw Exception("The INF line \"" + line + "\" holds characters that " + InfCodePageName() +
+                      " lacks");
+    }
+    bytes += *converted;
+    bytes += "\r\n";
+  }
+  return bytes;
 }
 
 std::string InfText(const InfLines& lines) {

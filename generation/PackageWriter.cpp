@@ -5,17 +5,26 @@
 namespace vormlan::generation {
 namespace {
 
-const char kStore2[] = "\\System32\\Spool\\Drivers\\w32x86\\2\\";
-const char kStore3[] = "\\System32\\Spool\\Drivers\\w32x86\\3\\";
-const char kSystem32[] = "\\System32\\";
+using Kind = HostServices::CopyResult::Kind;
+
+std::string Quoted(const std::string& text) {
+  return "\"" + text + "\"";
+}
 
 }  // namespace
 
+std::vector<std::string> SourceFolders(HostServices& host, DriverVersion version, Arch arch) {
+  const std::string store = "\\System32\\Spool\\Drivers\\" + std::string(InfoOf(arch).storeFolder) +
+                            (version == 2 ? "\\2\\" : "\\3\\");
+  return {host.WindowsDir() + store, host.WindowsDir() + "\\System32\\"};
+}
+
 PackageResult WriteDriverPackage(HostServices& host, DriverVersion driverVersion,
-                                 const InfLines& infLines, const DriverFiles& driverFiles) {
+                                 const InfLines& infLines, const DriverFiles& driverFiles,
+                                 const PackageOptions& options) {
   PackageResult result;
   const std::string start = host.ModulePath();
-  const std::string sourceDir = host.WindowsDir() + (driverVersion == 2 ? kStore2 : kStore3);
+  const std::vector<std::string> sources = SourceFolders(host, driverVersion, options.arch);
 
   const auto chosen = host.ChooseDirectory(start);
   if (!chosen) {
@@ -26,22 +35,52 @@ PackageResult WriteDriverPackage(HostServices& host, DriverVersion driverVersion
   }
   const std::string& dir = *chosen;
   if (dir.empty()) throw Exception("Unable to create directory");
-  host.CreateDirectoryTree(dir);
+  if (const auto reason = host.CreateDirectoryTree(dir)) {
+    throw Exception("Cannot create directory " + Quoted(host.DisplayPath(dir)) + ": " + *reason);
+  }
+  result.directory = dir;
 
-  for (const auto& name : driverFiles.Items()) {
-    const std::string dest = dir + "\\" + name;
-    auto copied = host.CopyFileNoOverwrite(sourceDir + name, dest);
-    if (copied == HostServices::CopyResult::Failed) {
-      copied = host.CopyFileNoOverwrite(host.WindowsDir() + kSystem32 + name, dest);
+  const auto& names = driverFiles.Items();
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::string& name = names[i];
+    // The empty entry names no file.
+    if (name.empty()) continue;
+    if (options.onFile) options.onFile(i, names.size(), name);
+    const std::string dest = dir + host.Separator() + name;
+    HostServices::CopyResult copied;
+    std::size_t from = 0;
+    for (; from < sources.size(); ++from) {
+      copied = host.CopyFileNoOverwrite(sources[from] + name, dest);
+      if (copied.kind != Kind::SourceMissing) break;
     }
-    // The empty entry names no file; anything else that is neither copied
-    // nor already in the target leaves the package unable to install.
-    if (copied == HostServices::CopyResult::Failed && !name.empty()) {
-      result.missingFiles.push_back(name);
+    switch (copied.kind) {
+      case Kind::Copied:
+        result.copiedFiles.push_back(name);
+        break;
+      case Kind::TargetExists: {
+        result.keptFiles.push_back(name);
+        for (const auto& folder : sources) {
+          if (const auto same = host.SameContent(folder + name, dest)) {
+            if (!*same) result.differingFiles.push_back(name);
+            break;
+          }
+        }
+        break;
+      }
+      case Kind::SourceMissing:
+        result.missingFiles.push_back(name);
+        break;
+      case Kind::Failed:
+        throw Exception("Cannot copy file " + Quoted(host.DisplayPath(sources[from] + name)) +
+                        " to " + Quoted(host.DisplayPath(dest)) + ". " + copied.reason);
     }
   }
+  if (!result.missingFiles.empty()) {
+    for (const auto& folder : sources) result.searchedFolders.push_back(host.DisplayPath(folder));
+  }
 
-  host.SaveFile(dir + "\\" + kInfFileName, InfText(infLines));
+  result.infPath = dir + host.Separator() + kInfFileName;
+  host.SaveFile(result.infPath, InfBytes(infLines, options.textEncoding, options.infEncoding));
 
   if (result.missingFiles.empty()) {
     host.ShowPlainMessage("Driver has been created");

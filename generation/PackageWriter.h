@@ -3,9 +3,12 @@
 // driver's files there from the driver store (falling back to System32) and
 // saves the INF file beside them.
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "generation/Architecture.h"
 #include "generation/DriverFiles.h"
 #include "generation/DriverLookup.h"
 #include "generation/HostServices.h"
@@ -15,12 +18,36 @@ namespace vormlan::generation {
 
 inline constexpr char kInfFileName[] = "vormlan.inf";
 
-// Outcome of one package: the driver files that were found neither in the
-// store nor in System32 (and were not already in the target).
+// What the command line adds to the window's package: another architecture's
+// store, Unicode names and INF, and progress.
+struct PackageOptions {
+  Arch arch = Arch::X86;
+  registry::TextEncoding textEncoding = registry::TextEncoding::Ansi;
+  InfEncoding infEncoding = InfEncoding::CodePage;
+  // Called before each file is copied: its index, the number of files, its name.
+  std::function<void(std::size_t, std::size_t, const std::string&)> onFile;
+};
+
+// Outcome of one package.
 struct PackageResult {
   bool cancelled = false;
+  std::string directory;  // as chosen
+  std::string infPath;    // the INF written (a target path)
+  std::vector<std::string> copiedFiles;
+  // Files already in the directory, left as they were (a copy never
+  // replaces a file), and those of them whose bytes differ from the driver's.
+  std::vector<std::string> keptFiles;
+  std::vector<std::string> differingFiles;
+  // Files found neither in the store nor in System32, and the folders (as
+  // messages show them) where they were looked for.
   std::vector<std::string> missingFiles;
+  std::vector<std::string> searchedFolders;
 };
+
+// The source folders of a driver version, each ending in a separator: the
+// store folder of the version ("2" for version 2, "3" for 3 and 0) below
+// System32\Spool\Drivers\<the architecture's folder>, then System32.
+std::vector<std::string> SourceFolders(HostServices& host, DriverVersion version, Arch arch);
 
 // Asks host.ChooseDirectory(host.ModulePath()). On cancel: shows "Aborted",
 // requests the end of the application and returns with cancelled set; nothing
@@ -30,9 +57,13 @@ struct PackageResult {
 // "Driver has been created, but these files were not found:" and one name per
 // line.
 // Throws vormlan::Exception "Unable to create directory" for an empty
-// directory text and the host's "Cannot create file ..." error when the INF
-// cannot be written; files copied before stay, an earlier INF stays intact.
+// directory text, "Cannot create directory "<dir>": <reason>" when the
+// directory cannot be made, "Cannot copy file "<source>" to "<dest>". <reason>"
+// when a copy fails for another reason than a missing source, and the host's
+// "Cannot create file ..." error when the INF cannot be written. Files copied
+// before stay, whole; an earlier INF stays intact.
 PackageResult WriteDriverPackage(HostServices& host, DriverVersion driverVersion,
-                                 const InfLines& infLines, const DriverFiles& driverFiles);
+                                 const InfLines& infLines, const DriverFiles& driverFiles,
+                                 const PackageOptions& options = {});
 
 }  // namespace vormlan::generation

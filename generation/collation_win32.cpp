@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "common/WideText_win32.h"
 #include "generation/Collation.h"
 
 namespace vormlan::generation {
@@ -19,6 +20,19 @@ int CompareNames(std::string_view a, std::string_view b) {
   // where the portable comparison stands in.
   if (result == 0) return WordSortCompare(a, b);
   return result - CSTR_EQUAL;
+}
+
+int CompareNamesUtf8(std::string_view a, std::string_view b) {
+  const std::wstring wa = WideFromUtf8(a);
+  const std::wstring wb = WideFromUtf8(b);
+  if (wa.size() <= INT_MAX && wb.size() <= INT_MAX) {
+    const int result =
+        CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, wa.c_str(),
+                       static_cast<int>(wa.size()), wb.c_str(), static_cast<int>(wb.size()));
+    if (result != 0) return result - CSTR_EQUAL;
+  }
+  const int r = WordSortKeyUtf8(a).compare(WordSortKeyUtf8(b));
+  return (r > 0) - (r < 0);
 }
 
 }  // namespace vormlan::generation

@@ -4,40 +4,26 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <system_error>
 #include <vector>
 
-#include "common/Ansi.h"
 #include "common/Exception.h"
+#include "common/Unicode.h"
 #include "generation/PathText.h"
 
 namespace vormlan::generation {
 namespace {
 
 namespace fs = std::filesystem;
+using Kind = HostServices::CopyResult::Kind;
 
-bool EqualsIgnoreAsciiCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto fold = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; };
-    if (fold(a[i]) != fold(b[i])) return false;
-  }
-  return true;
-}
-
-// The entry of dir whose name matches name case-insensitively; name itself
-// when it exists as given or nothing matches.
-std::string MatchEntry(const fs::path& dir, const std::string& name) {
-  std::error_code ec;
-  if (fs::exists(dir / name, ec)) return name;
-  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string candidate = it->path().filename().string();
-    if (EqualsIgnoreAsciiCase(candidate, name)) return candidate;
-  }
-  return name;
-}
+// Files at least this large report their progress while they are copied.
+constexpr std::uint64_t kProgressFrom = 8u * 1024 * 1024;
+constexpr std::size_t kCopyChunk = 8u * 1024 * 1024;
 
 // Closes a descriptor when it goes out of scope unless closed before.
 class Descriptor {
@@ -59,30 +45,97 @@ class Descriptor {
   int fd_;
 };
 
-}  // namespace
+// A temporary file beside a target, removed unless Keep() was called.
+class TempFile {
+ public:
+  explicit TempFile(const fs::path& besides) {
+    std::string pattern = (besides.parent_path() / ".vormlan-XXXXXX").string();
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    fd_ = ::mkstemp(name.data());
+    if (fd_ >= 0) path_ = name.data();
+  }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  ~TempFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!path_.empty()) ::unlink(path_.c_str());
+  }
+  int Fd() const { return fd_; }
+  const std::string& Path() const { return path_; }
+  // Closes the file; the error code of the close, 0 when it went well.
+  int Close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0 ? 0 : errno;
+  }
+  // The file has been renamed or linked away: nothing left to remove.
+  void Keep() { path_.clear(); }
 
-PosixHost::PosixHost(std::string windowsDir) : windowsDir_(std::move(windowsDir)) {
-  while (windowsDir_.size() > 1 && (windowsDir_.back() == '/' || windowsDir_.back() == '\\')) {
-    windowsDir_.pop_back();
+ private:
+  int fd_ = -1;
+  std::string path_;
+};
+
+fs::path FromUtf8(const std::string& text) {
+  return fs::path(std::u8string(text.begin(), text.end()));
+}
+
+bool IsSeparator(char c) {
+  return c == '\\' || c == '/';
+}
+
+// Writes all of data; 0 or the error code.
+int WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return written < 0 ? errno : EIO;
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return 0;
+}
+
+// Copies the whole of in to out, in kernel space where the system can;
+// 0 or the error code.
+int CopyBytes(int in, int out, std::uint64_t size,
+              const std::function<void(std::uint64_t, std::uint64_t)>& report) {
+  std::uint64_t done = 0;
+  bool kernel = true;
+  std::vector<char> buffer;
+  for (;;) {
+    ssize_t n = 0;
+    if (kernel) {
+      n = ::copy_file_range(in, nullptr, out, nullptr, kCopyChunk, 0);
+      if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+        kernel = false;
+        continue;
+      }
+    } else {
+      if (buffer.empty()) buffer.resize(1024 * 1024);
+      n = ::read(in, buffer.data(), buffer.size());
+      if (n > 0) {
+        if (const int error = WriteAll(out, buffer.data(), static_cast<std::size_t>(n))) {
+          return error;
+        }
+      }
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) return 0;
+    done += static_cast<std::uint64_t>(n);
+    if (size >= kProgressFrom && report) report(done, size);
   }
 }
 
-fs::path PosixHost::Resolve(const std::string& pathText) {
-  const std::string text = ansi::ToUtf8(pathText);
-  fs::path result =
-      (!text.empty() && (text[0] == '/' || text[0] == '\\')) ? fs::path("/") : fs::path();
-  std::size_t pos = 0;
-  while (pos <= text.size()) {
-    std::size_t end = text.find_first_of("\\/", pos);
-    if (end == std::string::npos) end = text.size();
-    if (end > pos) {
-      const std::string part = text.substr(pos, end - pos);
-      const fs::path base = result.empty() ? fs::path(".") : result;
-      result /= (part == "." || part == "..") ? part : MatchEntry(base, part);
-    }
-    pos = end + 1;
-  }
-  return result.empty() ? fs::path(".") : result;
+}  // namespace
+
+PosixHost::PosixHost(std::string windowsDir) : windowsDir_(std::move(windowsDir)) {
+  while (windowsDir_.size() > 1 && IsSeparator(windowsDir_.back())) windowsDir_.pop_back();
+  std::error_code ec;
+  root_ = fs::canonical(FromUtf8(windowsDir_.empty() ? "." : windowsDir_), ec);
+  if (ec) root_ = fs::absolute(FromUtf8(windowsDir_.empty() ? "." : windowsDir_), ec);
 }
 
 std::string PosixHost::ModulePath() {
@@ -95,58 +148,237 @@ std::string PosixHost::WindowsDir() {
   return windowsDir_;
 }
 
-HostServices::CopyResult PosixHost::CopyFileNoOverwrite(const std::string& source,
-                                                        const std::string& dest) {
-  const fs::path from = Resolve(source);
-  const fs::path to = Resolve(dest);
-  std::error_code ec;
-  if (fs::exists(to, ec)) return CopyResult::TargetExists;
-  if (!fs::is_regular_file(from, ec)) return CopyResult::Failed;
-  return fs::copy_file(from, to, fs::copy_options::none, ec) ? CopyResult::Copied
-                                                             : CopyResult::Failed;
+std::string PosixHost::DisplayPath(const std::string& path) const {
+  if (path.compare(0, windowsDir_.size(), windowsDir_) != 0) return path;
+  std::string shown = path;
+  std::replace(shown.begin() + static_cast<std::ptrdiff_t>(windowsDir_.size()), shown.end(), '\\',
+               '/');
+  return shown;
 }
 
-void PosixHost::CreateDirectoryTree(const std::string& dir) {
-  for (const auto& level : DirectoryChain(dir)) {
+bool PosixHost::Inside(const fs::path& real) const {
+  const auto mismatch = std::mismatch(root_.begin(), root_.end(), real.begin(), real.end());
+  return mismatch.first == root_.end();
+}
+
+std::optional<std::string> PosixHost::MatchEntry(const fs::path& dir, const std::string& name) {
+  auto [entry, added] = listings_.try_emplace(dir.string());
+  auto& listing = entry->second;
+  if (added) {
     std::error_code ec;
-    fs::create_directory(Resolve(level), ec);
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+      const std::string candidate = it->path().filename().string();
+      listing[unicode::Fold(candidate)].push_back(candidate);
+    }
+    for (auto& [_, names] : listing) std::sort(names.begin(), names.end());
+  }
+  const auto found = listing.find(unicode::Fold(name));
+  if (found == listing.end()) return std::nullopt;
+  const auto& names = found->second;
+  return std::find(names.begin(), names.end(), name) != names.end() ? name : names.front();
+}
+
+PosixHost::Resolution PosixHost::ResolveSource(const std::string& pathText) {
+  Resolution r;
+  const bool below = pathText.compare(0, windowsDir_.size(), windowsDir_) == 0 &&
+                     (pathText.size() == windowsDir_.size() ||
+                      IsSeparator(pathText[windowsDir_.size()]) || windowsDir_ == "/");
+  if (!below) {
+    r.state = Resolution::State::Refused;
+    r.reason = "it is not below the Windows directory";
+    return r;
+  }
+  fs::path current = root_;
+  std::size_t pos = windowsDir_.size();
+  while (pos < pathText.size()) {
+    std::size_t end = pathText.find_first_of("\\/", pos);
+    if (end == std::string::npos) end = pathText.size();
+    const std::string part = pathText.substr(pos, end - pos);
+    pos = end + 1;
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      r.state = Resolution::State::Refused;
+      r.reason = "the path climbs out of its folder with \"..\"";
+      return r;
+    }
+    const auto name = MatchEntry(current, part);
+    if (!name) return r;  // Missing
+    const fs::path candidate = current / *name;
+    struct stat info {};
+    if (::lstat(candidate.c_str(), &info) != 0) return r;
+    if (!S_ISLNK(info.st_mode)) {
+      current = candidate;
+      continue;
+    }
+    std::error_code ec;
+    const fs::path target = fs::canonical(candidate, ec);
+    if (ec) {
+      r.reason = DisplayPath(pathText) + " is a broken link";
+      return r;
+    }
+    if (!Inside(target)) {
+      r.state = Resolution::State::Refused;
+      r.reason = candidate.string() + " is a link that leads out of the Windows directory (to " +
+                 target.string() + ")";
+      return r;
+    }
+    current = target;
+  }
+  r.state = Resolution::State::Found;
+  r.path = current;
+  return r;
+}
+
+HostServices::CopyResult PosixHost::CopyFileNoOverwrite(const std::string& source,
+                                                        const std::string& dest) {
+  const fs::path to = FromUtf8(dest);
+  struct stat existing {};
+  if (::lstat(to.c_str(), &existing) == 0) {
+    if (S_ISREG(existing.st_mode)) return {Kind::TargetExists, ""};
+    if (S_ISLNK(existing.st_mode)) {
+      return {Kind::Failed, "The target folder holds a link of that name, which is not replaced"};
+    }
+    return {Kind::Failed, "Something other than a file has that name in the target folder"};
+  }
+
+  const Resolution from = ResolveSource(source);
+  if (from.state == Resolution::State::Missing) return {Kind::SourceMissing, from.reason};
+  if (from.state == Resolution::State::Refused) return {Kind::Failed, from.reason};
+  const Descriptor in(::open(from.path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  if (in.Get() < 0) {
+    return errno == ENOENT ? CopyResult{Kind::SourceMissing, ""}
+                           : CopyResult{Kind::Failed, std::strerror(errno)};
+  }
+  struct stat info {};
+  if (::fstat(in.Get(), &info) != 0) return {Kind::Failed, std::strerror(errno)};
+  if (!S_ISREG(info.st_mode)) return {Kind::SourceMissing, "not a regular file"};
+
+  TempFile temp(to);
+  if (temp.Fd() < 0) return {Kind::Failed, std::strerror(errno)};
+  int error =
+      CopyBytes(in.Get(), temp.Fd(), static_cast<std::uint64_t>(info.st_size),
+                [this](std::uint64_t done, std::uint64_t total) { ReportBytes(done, total); });
+  if (error == 0 && ::fchmod(temp.Fd(), 0644) != 0) error = errno;
+  if (error == 0) error = temp.Close();
+  if (error != 0) return {Kind::Failed, std::strerror(error)};
+
+  // Into place only while the name is free: a file that appeared meanwhile
+  // (another run) stays, and ours goes.
+  if (::renameat2(AT_FDCWD, temp.Path().c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    temp.Keep();
+    return {Kind::Copied, ""};
+  }
+  if (errno == EEXIST) return {Kind::TargetExists, ""};
+  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+    return {Kind::Failed, std::strerror(errno)};
+  }
+  // A file system without the no-replace rename: a hard link fails just the same.
+  if (::link(temp.Path().c_str(), to.c_str()) != 0) {
+    return errno == EEXIST ? CopyResult{Kind::TargetExists, ""}
+                           : CopyResult{Kind::Failed, std::strerror(errno)};
+  }
+  return {Kind::Copied, ""};
+}
+
+std::optional<bool> PosixHost::SameContent(const std::string& source, const std::string& dest) {
+  const Resolution from = ResolveSource(source);
+  if (from.state != Resolution::State::Found) return std::nullopt;
+  const Descriptor a(::open(from.path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  const Descriptor b(::open(FromUtf8(dest).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  struct stat sa {};
+  struct stat sb {};
+  if (a.Get() < 0 || b.Get() < 0 || ::fstat(a.Get(), &sa) != 0 || ::fstat(b.Get(), &sb) != 0 ||
+      !S_ISREG(sa.st_mode) || !S_ISREG(sb.st_mode)) {
+    return std::nullopt;
+  }
+  if (sa.st_size != sb.st_size) return false;
+  std::vector<char> x(256 * 1024);
+  std::vector<char> y(x.size());
+  for (;;) {
+    const ssize_t n = ::read(a.Get(), x.data(), x.size());
+    if (n < 0) return std::nullopt;
+    if (n == 0) return true;
+    std::size_t got = 0;
+    while (got < static_cast<std::size_t>(n)) {
+      const ssize_t m = ::read(b.Get(), y.data() + got, static_cast<std::size_t>(n) - got);
+      if (m <= 0) return m == 0 ? std::optional<bool>(false) : std::nullopt;
+      got += static_cast<std::size_t>(m);
+    }
+    if (std::memcmp(x.data(), y.data(), static_cast<std::size_t>(n)) != 0) return false;
   }
 }
 
+std::optional<std::string> PosixHost::CreateDirectoryTree(const std::string& dir) {
+  const fs::path path = FromUtf8(dir);
+  std::error_code ec;
+  fs::create_directories(path, ec);
+  std::error_code statError;
+  if (fs::is_directory(path, statError)) return std::nullopt;
+  if (ec) return ec.message();
+  return std::string("a file of that name is in the way");
+}
+
 void PosixHost::SaveFile(const std::string& path, const std::string& bytes) {
-  const fs::path target = Resolve(path);
+  const fs::path target = FromUtf8(path);
   struct stat existing {};
   if (::stat(target.c_str(), &existing) == 0 &&
       (existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
     throw Exception(CannotCreateFileMessage(path, std::strerror(EACCES)));
   }
+  TempFile temp(target);
+  if (temp.Fd() < 0) throw Exception(CannotCreateFileMessage(path, std::strerror(errno)));
+  int error = WriteAll(temp.Fd(), bytes.data(), bytes.size());
+  if (error == 0 && ::fsync(temp.Fd()) != 0) error = errno;
+  if (error == 0 && ::fchmod(temp.Fd(), 0644) != 0) error = errno;
+  if (error == 0) error = temp.Close();
+  if (error == 0 && ::rename(temp.Path().c_str(), target.c_str()) != 0) error = errno;
+  if (error != 0) throw Exception(CannotCreateFileMessage(path, std::strerror(error)));
+  temp.Keep();
+}
 
-  std::string pattern = (target.parent_path() / ".vormlan-XXXXXX").string();
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  Descriptor fd(::mkstemp(name.data()));
-  if (fd.Get() < 0) throw Exception(CannotCreateFileMessage(path, std::strerror(errno)));
-  const std::string tempPath(name.data());
+std::optional<std::vector<HostServices::DirectoryEntry>> PosixHost::ListDirectory(
+    const std::string& dir) {
+  const Resolution where = ResolveSource(dir);
+  if (where.state != Resolution::State::Found) return std::nullopt;
+  std::error_code ec;
+  fs::directory_iterator it(where.path, ec);
+  if (ec) return std::nullopt;
+  std::vector<DirectoryEntry> entries;
+  for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+    DirectoryEntry entry;
+    entry.name = it->path().filename().string();
+    struct stat info {};
+    if (::lstat(it->path().c_str(), &info) != 0) continue;
+    if (S_ISREG(info.st_mode)) entry.kind = DirectoryEntry::Kind::File;
+    if (S_ISDIR(info.st_mode)) entry.kind = DirectoryEntry::Kind::Directory;
+    entries.push_back(entry);
+  }
+  if (ec) return std::nullopt;
+  std::sort(entries.begin(), entries.end(),
+            [](const DirectoryEntry& a, const DirectoryEntry& b) { return a.name < b.name; });
+  return entries;
+}
 
-  int error = 0;
-  std::size_t done = 0;
-  while (error == 0 && done < bytes.size()) {
-    const ssize_t written = ::write(fd.Get(), bytes.data() + done, bytes.size() - done);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) {
-      error = written < 0 ? errno : EIO;
-    } else {
-      done += static_cast<std::size_t>(written);
-    }
+std::optional<std::string> PosixHost::ReadSourceFile(const std::string& source,
+                                                     std::size_t maxBytes) {
+  const Resolution from = ResolveSource(source);
+  if (from.state != Resolution::State::Found) return std::nullopt;
+  const Descriptor in(::open(from.path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  struct stat info {};
+  if (in.Get() < 0 || ::fstat(in.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+      static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
+    return std::nullopt;
   }
-  if (error == 0 && ::fsync(fd.Get()) != 0) error = errno;
-  if (error == 0 && ::fchmod(fd.Get(), 0644) != 0) error = errno;
-  if (error == 0 && !fd.Close()) error = errno;
-  if (error == 0 && ::rename(tempPath.c_str(), target.c_str()) != 0) error = errno;
-  if (error != 0) {
-    ::unlink(tempPath.c_str());
-    throw Exception(CannotCreateFileMessage(path, std::strerror(error)));
+  std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = ::read(in.Get(), bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
   }
+  bytes.resize(got);
+  return bytes;
 }
 
 }  // namespace vormlan::generation

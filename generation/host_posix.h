@@ -1,13 +1,20 @@
 #pragma once
 // HostServices on a system without Windows: a directory named by the user
-// stands for the Windows directory. Path texts keep their Windows form ("\"
-// separators, as the package writer composes them); the file layer accepts
-// both separators and resolves each existing component case-insensitively,
-// because registry names and files on disk often differ in case
-// (UNIDRV.DLL against unidrv.dll). The dialogs are left to the front end.
+// stands for the Windows directory, possibly on another machine's disk.
+//
+// Source paths (below WindowsDir()) accept "\" and "/" and match each name
+// without regard to case, as Windows would, through one listing per folder
+// kept for the host's lifetime. They never lead out of the Windows
+// directory: a link is followed only when its target lies inside it, ".."
+// is refused. Target paths are plain POSIX paths, taken as they are. Texts
+// are UTF-8. The dialogs are left to the front end.
 
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "generation/HostServices.h"
 
@@ -21,22 +28,41 @@ class PosixHost : public HostServices {
   std::string ModulePath() override;
   // The directory given at construction, without trailing separators.
   std::string WindowsDir() override;
+  char Separator() const override { return '/'; }
+  // Source paths with "/" throughout; target paths as they are.
+  std::string DisplayPath(const std::string& path) const override;
   CopyResult CopyFileNoOverwrite(const std::string& source, const std::string& dest) override;
-  // Creates each missing level, outermost first; failures are not reported.
-  void CreateDirectoryTree(const std::string& dir) override;
+  std::optional<bool> SameContent(const std::string& source, const std::string& dest) override;
+  std::optional<std::string> CreateDirectoryTree(const std::string& dir) override;
   // Writes a temporary file beside path and renames it over path when
   // complete; on failure the temporary file is removed and path is left as it
   // was. A file without write permission is not replaced, as Windows does
   // not replace a read-only file.
   void SaveFile(const std::string& path, const std::string& bytes) override;
+  std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& dir) override;
+  std::optional<std::string> ReadSourceFile(const std::string& source,
+                                            std::size_t maxBytes) override;
 
-  // The file-system path for a path text: "\" and "/" both separate, empty
-  // components are skipped, and each component names the existing entry that
-  // matches it case-insensitively (the text's own spelling when none does).
-  static std::filesystem::path Resolve(const std::string& pathText);
+  // Where a source path leads.
+  struct Resolution {
+    enum class State { Found, Missing, Refused };
+    State state = State::Missing;
+    std::filesystem::path path;  // Found: the real path, free of links
+    std::string reason;          // Missing (when there is more to say) and Refused
+  };
+  Resolution ResolveSource(const std::string& pathText);
 
  private:
+  // The entry of the real directory dir whose name matches name without
+  // regard to case (the exact spelling first), or nothing.
+  std::optional<std::string> MatchEntry(const std::filesystem::path& dir, const std::string& name);
+  bool Inside(const std::filesystem::path& real) const;
+
   std::string windowsDir_;
+  std::filesystem::path root_;  // the Windows directory's real path
+  // Real directory path -> folded entry name -> the entries' names, sorted.
+  std::unordered_map<std::string, std::unordered_map<std::string, std::vector<std::string>>>
+      listings_;
 };
 
 }  // namespace vormlan::generation

@@ -2,14 +2,22 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <climits>
+#include <cstring>
 #include <utility>
+#include <vector>
 
 #include "common/Exception.h"
 #include "common/SystemText_win32.h"
+#include "common/WideText_win32.h"
 #include "generation/PathText.h"
 
 namespace vormlan::generation {
 namespace {
+
+using Kind = HostServices::CopyResult::Kind;
+using registry::TextEncoding;
 
 // An open file handle, closed when it goes out of scope unless closed before.
 class FileHandle {
@@ -32,27 +40,127 @@ class FileHandle {
   HANDLE handle_;
 };
 
-std::string SystemText(DWORD code) {
-  return SystemMessageText(code).value_or("Error " + std::to_string(code));
+// A search handle of FindFirstFileW.
+class FindHandle {
+ public:
+  explicit FindHandle(HANDLE handle) : handle_(handle) {}
+  FindHandle(const FindHandle&) = delete;
+  FindHandle& operator=(const FindHandle&) = delete;
+  ~FindHandle() {
+    if (IsValid()) FindClose(handle_);
+  }
+  bool IsValid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE Get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+// A temporary file beside a target, removed unless Keep() was called.
+class TempName {
+ public:
+  explicit TempName(std::wstring path) : path_(std::move(path)) {}
+  TempName(const TempName&) = delete;
+  TempName& operator=(const TempName&) = delete;
+  ~TempName() {
+    if (path_.empty()) return;
+    SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);  // a read-only copy too
+    DeleteFileW(path_.c_str());
+  }
+  const std::wstring& Path() const { return path_; }
+  void Keep() { path_.clear(); }
+
+ private:
+  std::wstring path_;
+};
+
+bool IsMissing(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+         error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH;
 }
 
-[[noreturn]] void ThrowCannotCreate(const std::string& path, DWORD code) {
-  throw Exception(CannotCreateFileMessage(path, SystemText(code)));
+std::wstring ParentOfWide(const std::wstring& path) {
+  const auto sep = path.find_last_of(L"\\/");
+  if (sep == std::wstring::npos) return L".";
+  if (sep == 2 && path[1] == L':') return path.substr(0, 3);
+  return path.substr(0, sep == 0 ? 1 : sep);
 }
 
-bool Exists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+// A name for a temporary file in folder that no other run picks.
+std::wstring TemporaryName(const std::wstring& folder) {
+  static std::atomic<unsigned> counter{0};
+  std::wstring name = folder;
+  if (!name.empty() && name.back() != L'\\' && name.back() != L'/') name += L'\\';
+  name += L".vormlan-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+          std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(counter++) + L".tmp";
+  return name;
+}
+
+DWORD CALLBACK CopyProgress(LARGE_INTEGER total, LARGE_INTEGER done, LARGE_INTEGER, LARGE_INTEGER,
+                            DWORD, DWORD, HANDLE, HANDLE, LPVOID context) {
+  (*static_cast<std::function<void(std::uint64_t, std::uint64_t)>*>(context))(
+      static_cast<std::uint64_t>(done.QuadPart), static_cast<std::uint64_t>(total.QuadPart));
+  return PROGRESS_CONTINUE;
+}
+
+}  // namespace
+
+namespace {
+
+std::wstring ToWide(const std::string& text, TextEncoding encoding) {
+  if (encoding == TextEncoding::Utf8) return WideFromUtf8(text);
+  if (text.empty() || text.size() > INT_MAX) return std::wstring();
+  const int length = static_cast<int>(text.size());
+  const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
+  if (size > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), size);
+  return wide;
+}
+
+std::string FromWide(const std::wstring& wide, TextEncoding encoding) {
+  if (encoding == TextEncoding::Utf8) return Utf8FromWide(wide);
+  if (wide.empty() || wide.size() > INT_MAX / 4) return std::string();
+  const int length = static_cast<int>(wide.size());
+  const int size =
+      WideCharToMultiByte(CP_ACP, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  if (size > 0) {
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), length, text.data(), size, nullptr, nullptr);
+  }
+  return text;
+}
+
+std::string SystemText(DWORD code, TextEncoding encoding) {
+  const auto text =
+      encoding == TextEncoding::Utf8 ? SystemMessageTextUtf8(code) : SystemMessageText(code);
+  std::string result = text.value_or("Error " + std::to_string(code));
+  while (!result.empty() && (result.back() == '\r' || result.back() == '\n' ||
+                             result.back() == ' ' || result.back() == '.')) {
+    result.pop_back();
+  }
+  return result;
 }
 
 }  // namespace
 
 std::string Win32Host::ModulePath() {
+  if (encoding_ == TextEncoding::Utf8) {
+    wchar_t buffer[261] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, buffer, 261);
+    return Utf8FromWide(std::wstring_view(buffer, length < 261 ? length : 260));
+  }
   char buffer[261] = {};
   const DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
   return std::string(buffer, length < sizeof buffer ? length : sizeof buffer - 1);
 }
 
 std::string Win32Host::WindowsDir() {
+  if (encoding_ == TextEncoding::Utf8) {
+    wchar_t buffer[260] = {};
+    GetWindowsDirectoryW(buffer, 260);
+    buffer[259] = L'\0';
+    return Utf8FromWide(buffer);
+  }
   char buffer[260] = {};
   GetWindowsDirectoryA(buffer, sizeof buffer);
   buffer[sizeof buffer - 1] = '\0';
@@ -61,29 +169,117 @@ std::string Win32Host::WindowsDir() {
 
 HostServices::CopyResult Win32Host::CopyFileNoOverwrite(const std::string& source,
                                                         const std::string& dest) {
-  if (CopyFileA(source.c_str(), dest.c_str(), TRUE) != FALSE) return CopyResult::Copied;
-  return Exists(dest) ? CopyResult::TargetExists : CopyResult::Failed;
+  const std::wstring to = ToWide(dest, encoding_);
+  const DWORD existing = GetFileAttributesW(to.c_str());
+  if (existing != INVALID_FILE_ATTRIBUTES) {
+    if ((existing & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      return {Kind::Failed, "The target folder holds a link of that name, which is not replaced"};
+    }
+    if ((existing & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return {Kind::Failed, "A folder of that name is in the way in the target folder"};
+    }
+    return {Kind::TargetExists, ""};
+  }
+  const std::wstring from = ToWide(source, encoding_);
+  const DWORD attributes = GetFileAttributesW(from.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    if (IsMissing(error)) return {Kind::SourceMissing, ""};
+    return {Kind::Failed, SystemText(error, encoding_)};
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return {Kind::SourceMissing, "not a regular file"};
+  }
+
+  std::function<void(std::uint64_t, std::uint64_t)> report =
+      [this](std::uint64_t done, std::uint64_t total) { ReportBytes(done, total); };
+  const std::wstring folder = ParentOfWide(to);
+  for (int attempt = 0;; ++attempt) {
+    TempName temp(TemporaryName(folder));
+    if (CopyFileExW(from.c_str(), temp.Path().c_str(), CopyProgress, &report, nullptr,
+                    COPY_FILE_FAIL_IF_EXISTS) == FALSE) {
+      const DWORD error = GetLastError();
+      if ((error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) && attempt < 8) {
+        temp.Keep();  // someone else's file: not ours to remove
+        continue;
+      }
+      if (IsMissing(error) && GetFileAttributesW(from.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        return {Kind::SourceMissing, ""};
+      }
+      return {Kind::Failed, SystemText(error, encoding_)};
+    }
+    if (MoveFileExW(temp.Path().c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE) {
+      temp.Keep();
+      return {Kind::Copied, ""};
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
+      return {Kind::TargetExists, ""};
+    }
+    return {Kind::Failed, SystemText(error, encoding_)};
+  }
 }
 
-void Win32Host::CreateDirectoryTree(const std::string& dir) {
-  for (const auto& level : DirectoryChain(dir)) CreateDirectoryA(level.c_str(), nullptr);
+std::optional<bool> Win32Host::SameContent(const std::string& source, const std::string& dest) {
+  auto open = [this](const std::string& path) {
+    return FileHandle(CreateFileW(ToWide(path, encoding_).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  };
+  const FileHandle a = open(source);
+  const FileHandle b = open(dest);
+  LARGE_INTEGER sa{};
+  LARGE_INTEGER sb{};
+  if (!a.IsValid() || !b.IsValid() || GetFileSizeEx(a.Get(), &sa) == FALSE ||
+      GetFileSizeEx(b.Get(), &sb) == FALSE) {
+    return std::nullopt;
+  }
+  if (sa.QuadPart != sb.QuadPart) return false;
+  std::vector<char> x(256 * 1024);
+  std::vector<char> y(x.size());
+  for (;;) {
+    DWORD n = 0;
+    DWORD m = 0;
+    if (ReadFile(a.Get(), x.data(), static_cast<DWORD>(x.size()), &n, nullptr) == FALSE ||
+        ReadFile(b.Get(), y.data(), n, &m, nullptr) == FALSE) {
+      return std::nullopt;
+    }
+    if (n == 0) return true;
+    if (m != n || std::memcmp(x.data(), y.data(), n) != 0) return false;
+  }
+}
+
+std::optional<std::string> Win32Host::CreateDirectoryTree(const std::string& dir) {
+  DWORD lastError = ERROR_SUCCESS;
+  for (const auto& level : DirectoryChain(dir)) {
+    if (CreateDirectoryW(ToWide(level, encoding_).c_str(), nullptr) == FALSE) {
+      lastError = GetLastError();
+    }
+  }
+  const DWORD attributes = GetFileAttributesW(ToWide(dir, encoding_).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return std::nullopt;
+  }
+  if (attributes != INVALID_FILE_ATTRIBUTES)
+    return std::string("a file of that name is in the way");
+  return SystemText(lastError != ERROR_SUCCESS ? lastError : GetLastError(), encoding_);
 }
 
 void Win32Host::SaveFile(const std::string& path, const std::string& bytes) {
+  const std::wstring target = ToWide(path, encoding_);
+  auto fail = [&](DWORD code) {
+    throw Exception(CannotCreateFileMessage(path, SystemText(code, encoding_)));
+  };
   // A read-only file is not replaced; saying so before anything is written
   // also keeps the temporary file from being created for nothing.
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    ThrowCannotCreate(path, ERROR_ACCESS_DENIED);
+    fail(ERROR_ACCESS_DENIED);
   }
-  char temp[MAX_PATH + 1] = {};
-  if (GetTempFileNameA(ParentOf(path).c_str(), "vml", 0, temp) == 0) {
-    ThrowCannotCreate(path, GetLastError());
-  }
-  const std::string tempPath(temp);
+  TempName temp(TemporaryName(ParentOfWide(target)));
   DWORD error = ERROR_SUCCESS;
   {
-    FileHandle file(CreateFileA(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    FileHandle file(CreateFileW(temp.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {
       error = GetLastError();
@@ -91,7 +287,7 @@ void Win32Host::SaveFile(const std::string& path, const std::string& bytes) {
       std::size_t done = 0;
       while (error == ERROR_SUCCESS && done < bytes.size()) {
         DWORD written = 0;
-        const auto chunk = static_cast<DWORD>(bytes.size() - done);
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 24));
         if (WriteFile(file.Get(), bytes.data() + done, chunk, &written, nullptr) == FALSE ||
             written == 0) {
           error = GetLastError();
@@ -103,14 +299,60 @@ void Win32Host::SaveFile(const std::string& path, const std::string& bytes) {
     }
   }
   if (error == ERROR_SUCCESS &&
-      MoveFileExA(tempPath.c_str(), path.c_str(),
+      MoveFileExW(temp.Path().c_str(), target.c_str(),
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == FALSE) {
     error = GetLastError();
   }
-  if (error != ERROR_SUCCESS) {
-    DeleteFileA(tempPath.c_str());
-    ThrowCannotCreate(path, error);
+  if (error != ERROR_SUCCESS) fail(error);
+  temp.Keep();
+}
+
+std::optional<std::vector<HostServices::DirectoryEntry>> Win32Host::ListDirectory(
+    const std::string& dir) {
+  std::wstring pattern = ToWide(dir, encoding_);
+  if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
+  pattern += L'*';
+  WIN32_FIND_DATAW data{};
+  const FindHandle find(FindFirstFileW(pattern.c_str(), &data));
+  if (!find.IsValid()) return std::nullopt;
+  std::vector<DirectoryEntry> entries;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    DirectoryEntry entry;
+    entry.name = FromWide(name, encoding_);
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      entry.kind = DirectoryEntry::Kind::Other;
+    } else if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      entry.kind = DirectoryEntry::Kind::Directory;
+    } else {
+      entry.kind = DirectoryEntry::Kind::File;
+    }
+    entries.push_back(std::move(entry));
+  } while (FindNextFileW(find.Get(), &data) != FALSE);
+  return entries;
+}
+
+std::optional<std::string> Win32Host::ReadSourceFile(const std::string& source,
+                                                     std::size_t maxBytes) {
+  const FileHandle file(CreateFileW(ToWide(source, encoding_).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size{};
+  if (!file.IsValid() || GetFileSizeEx(file.Get(), &size) == FALSE || size.QuadPart < 0 ||
+      static_cast<unsigned long long>(size.QuadPart) > maxBytes) {
+    return std::nullopt;
   }
+  std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    DWORD n = 0;
+    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - got, 1 << 24));
+    if (ReadFile(file.Get(), bytes.data() + got, chunk, &n, nullptr) == FALSE || n == 0) break;
+    got += n;
+  }
+  bytes.resize(got);
+  return bytes;
 }
 
 }  // namespace vormlan::generation

@@ -2,23 +2,41 @@
 // The Windows side of HostServices: paths, copies, directories and files
 // through the Win32 API. The dialogs are left to whoever shows them: the
 // program's window (its chooser and message boxes) or the command line.
+//
+// Path texts are in the ANSI code page for the window, as its A-functions
+// see them, or in UTF-8 for the command line; either way the W-functions do
+// the work, so every name the file system holds can be reached.
 
 #include "generation/HostServices.h"
+#include "registry/RegistryApi.h"
 
 namespace vormlan::generation {
 
 class Win32Host : public HostServices {
  public:
-  // GetModuleFileNameA with a 261-character buffer.
+  explicit Win32Host(registry::TextEncoding pathEncoding = registry::TextEncoding::Ansi)
+      : encoding_(pathEncoding) {}
+
+  // GetModuleFileName with a 261-character buffer.
   std::string ModulePath() override;
-  // GetWindowsDirectoryA with a 260-character buffer; the text up to the first NUL.
+  // GetWindowsDirectory with a 260-character buffer; the text up to the first NUL.
   std::string WindowsDir() override;
-  // CopyFileA with fail-if-exists.
+  // CopyFileEx to a temporary name beside dest, then MoveFileEx without
+  // MOVEFILE_REPLACE_EXISTING. A dest that is a folder or a link is not
+  // touched (Failed).
   CopyResult CopyFileNoOverwrite(const std::string& source, const std::string& dest) override;
-  // CreateDirectoryA for each missing level, outermost first.
-  void CreateDirectoryTree(const std::string& dir) override;
+  std::optional<bool> SameContent(const std::string& source, const std::string& dest) override;
+  // CreateDirectory for each missing level, outermost first.
+  std::optional<std::string> CreateDirectoryTree(const std::string& dir) override;
   // Writes a temporary file beside path and moves it over path when complete.
   void SaveFile(const std::string& path, const std::string& bytes) override;
+  // FindFirstFile/FindNextFile; reparse points (links, junctions) are Other.
+  std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& dir) override;
+  std::optional<std::string> ReadSourceFile(const std::string& source,
+                                            std::size_t maxBytes) override;
+
+ private:
+  registry::TextEncoding encoding_;
 };
 
 }  // namespace vormlan::generation

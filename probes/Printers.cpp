@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "registry/ValueRead.h"
+
 namespace vormlan::probes {
 namespace {
 
@@ -17,12 +19,6 @@ std::vector<std::string> LinesOf(const std::vector<PrinterRecord>& records, bool
     for (const auto& port : SplitPorts(record.ports)) lines.push_back(record.name + " on " + port);
   }
   return lines;
-}
-
-// The text of a string value up to its first NUL.
-std::string StringData(const registry::RegistryValue& value) {
-  const auto end = value.data.find('\0');
-  return value.data.substr(0, end);
 }
 
 std::unique_ptr<PrinterService>& SystemServiceSlot() {
@@ -64,15 +60,21 @@ std::vector<std::string> ListPrinters(PrinterEnumerator& enumerator, bool ntPlat
   return {};
 }
 
-std::vector<std::string> PrinterNamesFromRegistry(const registry::MemoryRegistry& registry) {
+std::vector<std::string> PrinterNamesFromRegistry(registry::RegistryApi& api) {
   std::vector<std::string> names;
-  for (const auto& key : registry.SubKeyNames(registry::root::LocalMachine, kPrintersKey)) {
-    const auto value = registry.GetValue(registry::root::LocalMachine,
-                                         std::string(kPrintersKey) + "\\" + key, "Name");
+  const registry::RegKey printers =
+      registry::OpenForReading(api, registry::root::LocalMachine, kPrintersKey);
+  std::vector<std::string> keys;
+  if (!printers.IsOpen() || api.EnumSubKeys(printers.Get(), keys) != registry::error::Success) {
+    return names;
+  }
+  for (const auto& key : keys) {
     std::string name;
-    if (value && (value->type == registry::value_type::Sz ||
-                  value->type == registry::value_type::ExpandSz)) {
-      name = StringData(*value);
+    if (const registry::RegKey printer = registry::OpenForReading(api, printers.Get(), key);
+        printer.IsOpen()) {
+      if (const auto value = registry::ReadValue(api, printer.Get(), "Name")) {
+        name = registry::TextOf(*value).value_or("");
+      }
     }
     if (name.empty()) {
       name = key;

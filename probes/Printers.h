@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "registry/MemoryRegistry.h"
+#include "registry/RegistryApi.h"
 
 namespace vormlan::probes {
 
@@ -77,8 +77,8 @@ std::vector<std::string> SplitPorts(const std::string& portList);
 // "\SYSTEM\CurrentControlSet\Control\Print\Printers": one per subkey, in the
 // registry's order, its "Name" string value, or when that is missing or empty
 // the key name with every "," turned back into "\" (",,srv,laser" stands for
-// "\\srv\laser"). Empty when the key does not exist.
-std::vector<std::string> PrinterNamesFromRegistry(const registry::MemoryRegistry& registry);
+// "\\srv\laser"). Empty when the key does not exist or cannot be read.
+std::vector<std::string> PrinterNamesFromRegistry(registry::RegistryApi& registry);
 
 // The printer list of one program run: built at the first request from its
 // source and remembered from then on, an empty list too; later requests do

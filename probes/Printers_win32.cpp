@@ -5,6 +5,7 @@
 
 #include <utility>
 
+#include "common/WideText_win32.h"
 #include "probes/tmpc.h"
 
 namespace vormlan::probes {
@@ -12,6 +13,30 @@ namespace {
 
 std::string TextOf(const char* text) {
   return text != nullptr ? std::string(text) : std::string();
+}
+
+std::string TextOf(const wchar_t* text) {
+  return text != nullptr ? Utf8FromWide(text) : std::string();
+}
+
+// The records of a successful call, from the level's A or W structures.
+template <typename Info4, typename Info5>
+void Decode(const BYTE* bytes, DWORD returned, std::uint32_t level,
+            std::vector<PrinterRecord>& records) {
+  for (DWORD i = 0; i < returned; ++i) {
+    PrinterRecord record;
+    if (level == 4) {
+      const auto* info = reinterpret_cast<const Info4*>(bytes) + i;
+      record.name = TextOf(info->pPrinterName);
+    } else if (level == 5) {
+      const auto* info = reinterpret_cast<const Info5*>(bytes) + i;
+      record.name = TextOf(info->pPrinterName);
+      record.ports = TextOf(info->pPortName);
+    } else {
+      break;
+    }
+    records.push_back(std::move(record));
+  }
 }
 
 }  // namespace
@@ -25,24 +50,17 @@ EnumerationResult Win32PrinterEnumerator::Enumerate(std::uint32_t flags, std::ui
   DWORD needed = 0;
   DWORD returned = 0;
   EnumerationResult result;
-  result.ok = EnumPrintersA(flags, nullptr, level, bytes, bufferSize, &needed, &returned) != FALSE;
+  const bool wide = encoding_ == registry::TextEncoding::Utf8;
+  result.ok = (wide ? EnumPrintersW(flags, nullptr, level, bytes, bufferSize, &needed, &returned)
+                    : EnumPrintersA(flags, nullptr, level, bytes, bufferSize, &needed,
+                                    &returned)) != FALSE;
   result.error = result.ok ? 0 : GetLastError();
   result.needed = needed;
   if (!result.ok || bytes == nullptr) return result;
-
-  for (DWORD i = 0; i < returned; ++i) {
-    PrinterRecord record;
-    if (level == 4) {
-      const auto* info = reinterpret_cast<const PRINTER_INFO_4A*>(bytes) + i;
-      record.name = TextOf(info->pPrinterName);
-    } else if (level == 5) {
-      const auto* info = reinterpret_cast<const PRINTER_INFO_5A*>(bytes) + i;
-      record.name = TextOf(info->pPrinterName);
-      record.ports = TextOf(info->pPortName);
-    } else {
-      break;
-    }
-    result.records.push_back(std::move(record));
+  if (wide) {
+    Decode<PRINTER_INFO_4W, PRINTER_INFO_5W>(bytes, returned, level, result.records);
+  } else {
+    Decode<PRINTER_INFO_4A, PRINTER_INFO_5A>(bytes, returned, level, result.records);
   }
   return result;
 }
@@ -52,6 +70,11 @@ PrinterService::Source SystemPrinterSource() {
     Win32PrinterEnumerator spooler;
     return ListPrinters(spooler, IsNtPlatform(SystemVersionSource()));
   };
+}
+
+std::vector<std::string> InstalledPrinterNamesUtf8() {
+  Win32PrinterEnumerator spooler(registry::TextEncoding::Utf8);
+  return ListPrinters(spooler, IsNtPlatform(SystemVersionSource()));
 }
 
 }  // namespace vormlan::probes

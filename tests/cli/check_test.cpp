@@ -124,7 +124,7 @@ TEST(CliCheck, MissingFolderAndUsageErrors) {
   WriteComposedPackage(dir.Path(), "vormlan.inf");
   run = RunCheck(Quoted(dir.Path()) + " >/dev/full");
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "check: cannot write the result to standard output\n");
+  EXPECT_EQ(run.err, "vormlan-cli: cannot write to standard output: No space left on device\n");
   run = RunCheck("--help");
   EXPECT_EQ(run.status, 0);
   EXPECT_NE(run.out.find("Exit status: 0 all holds, 1 problems found"), std::string::npos);

@@ -47,7 +47,7 @@ TEST(CliList, PrintsOneNamePerLineInRegistryOrder) {
             "\\\\list-srv\\laser\n"
             "List Caf\xc3\xa9 \xc2\xab"
             "2\xc2\xbb\n"
-            "List\tTab\n"
+            "List\\tTab\n"
             "List Office Laser\n"
             "List \"Quoted\" C:\\Path\n");
   EXPECT_EQ(run.err, "");

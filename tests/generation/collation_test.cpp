@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Ansi.h"
 #include "generation/Collation.h"
 #include "generation/DriverFiles.h"
 
@@ -216,7 +217,7 @@ TEST(DriverFilesList, KeepsNamesInCollationOrder) {
                            "9.dll", "10.dll", "a_.dll", "a.dll",
                            "stra\xDF"
                            "e.ini"}) {
-    EXPECT_TRUE(files.Add(name)) << name;
+    files.Add(name);
   }
   const std::vector<std::string> expected = {"10.dll",
                                              "9.dll",
@@ -232,48 +233,83 @@ TEST(DriverFilesList, KeepsNamesInCollationOrder) {
 }
 
 TEST(DriverFilesList, FirstOfEqualNamesStaysWithItsCase) {
-  DriverFiles files;
-  EXPECT_TRUE(files.Add("unidrv.dll"));
-  EXPECT_TRUE(files.Add("unidrv.hlp"));
-  EXPECT_FALSE(files.Add("UNIDRV.DLL"));
-  EXPECT_FALSE(files.Add("Unidrv.Dll"));
-  EXPECT_TRUE(files.Add("STRASSE.INI"));
-  EXPECT_FALSE(
-      files.Add("stra\xDF"
-                "e.ini"));
-  EXPECT_FALSE(files.Add("unidrv.hlp"));
-  const std::vector<std::string> expected = {"STRASSE.INI", "unidrv.dll", "unidrv.hlp"};
-  EXPECT_EQ(files.Items(), expected);
+  for (const auto encoding : {registry::TextEncoding::Ansi, registry::TextEncoding::Utf8}) {
+    DriverFiles files(encoding);
+    for (const char* name :
+         {"unidrv.dll", "unidrv.hlp", "UNIDRV.DLL", "Unidrv.Dll", "STRASSE.INI", "unidrv.hlp"}) {
+      files.Add(name);
+    }
+    files.Add(encoding == registry::TextEncoding::Ansi ? "stra\xDF"
+                                                         "e.ini"
+                                                       : "straße.ini");
+    const std::vector<std::string> expected = {"STRASSE.INI", "unidrv.dll", "unidrv.hlp"};
+    EXPECT_EQ(files.Items(), expected);
+  }
 }
 
 TEST(DriverFilesList, HyphenatedTwinsAreDistinct) {
   DriverFiles files;
-  EXPECT_TRUE(files.Add("co-op.dll"));
-  EXPECT_TRUE(files.Add("coop.dll"));
-  EXPECT_FALSE(files.Add("CO-OP.DLL"));
+  for (const char* name : {"co-op.dll", "coop.dll", "CO-OP.DLL"}) files.Add(name);
   const std::vector<std::string> expected = {"coop.dll", "co-op.dll"};
   EXPECT_EQ(files.Items(), expected);
 }
 
 TEST(DriverFilesList, EmptyEntriesCollapseAndSortFirst) {
   DriverFiles files;
-  EXPECT_TRUE(files.Add("pscript.ntf"));
-  EXPECT_TRUE(files.Add(""));
-  EXPECT_TRUE(files.Add(" "));
-  EXPECT_FALSE(files.Add(""));
-  EXPECT_TRUE(files.Add("-"));
+  for (const char* name : {"pscript.ntf", "", " ", "", "-"}) files.Add(name);
   const std::vector<std::string> expected = {"", "-", " ", "pscript.ntf"};
   EXPECT_EQ(files.Items(), expected);
   EXPECT_EQ(files.Count(), 4u);
+  files.Add("A.DLL");  // names added after a read are sorted in at the next
+  EXPECT_EQ(files.Items()[3], "A.DLL");
 }
 
 TEST(DriverFilesList, UsesTheComparisonItIsGiven) {
   DriverFiles files([](std::string_view a, std::string_view b) { return a.compare(b); });
-  EXPECT_TRUE(files.Add("b"));
-  EXPECT_TRUE(files.Add("B"));
-  EXPECT_TRUE(files.Add("a"));
-  EXPECT_FALSE(files.Add("b"));
+  for (const char* name : {"b", "B", "a", "b"}) files.Add(name);
   const std::vector<std::string> expected = {"B", "a", "b"};
+  EXPECT_EQ(files.Items(), expected);
+}
+
+// The keys must order exactly as the level-by-level comparison: checked on
+// every pair of a set of names built from the characters that behave
+// differently (specials, ligatures, accents, case, controls).
+TEST(WordSortKeys, OrderAsTheComparisonOnEveryPair) {
+  const std::string alphabet = std::string(
+                                   "aA-'e\xE9\xC6\xDF"
+                                   "s0\x01 .~\x96\xAD",
+                                   16) +
+                               std::string(1, '\0');
+  std::vector<std::string> names = {""};
+  for (const char a : alphabet) {
+    names.emplace_back(1, a);
+    for (const char b : alphabet) {
+      names.push_back(std::string{a, b});
+      for (const char c : std::string("a-\xE6")) names.push_back(std::string{a, b, c});
+    }
+  }
+  for (const auto& x : names) {
+    const std::string kx = WordSortKey(x);
+    for (const auto& y : names) {
+      const int expected = WordSortCompare(x, y);
+      const int viaKeys = kx.compare(WordSortKey(y));
+      ASSERT_EQ((viaKeys > 0) - (viaKeys < 0), expected) << Hex(x) << " vs " << Hex(y);
+    }
+  }
+}
+
+TEST(WordSortKeys, Utf8NamesSortAsTheirAnsiSpellingAndOthersAfterLetters) {
+  for (const char* ansiName : {"caf\xE9.dll", "\x80uro", "\x9Cuvre",
+                               "Stra\xDF"
+                               "e",
+                               "x-y'z"}) {
+    EXPECT_EQ(WordSortKeyUtf8(ansi::ToUtf8(ansiName)), WordSortKey(ansiName)) << ansiName;
+  }
+  DriverFiles files(registry::TextEncoding::Utf8);
+  for (const char* name : {"ダ.dll", "zeta.dll", "Отдел.gpd", "ОТДЕЛ.GPD", "1.dll", "ダ.DLL"}) {
+    files.Add(name);
+  }
+  const std::vector<std::string> expected = {"1.dll", "zeta.dll", "Отдел.gpd", "ダ.dll"};
   EXPECT_EQ(files.Items(), expected);
 }
 

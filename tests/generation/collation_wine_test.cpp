@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Ansi.h"
 #include "generation/Collation.h"
 #include "generation/DriverFiles.h"
 
@@ -191,10 +192,17 @@ TEST(CollationAgainstSystem, DriverFilesKeepTheSameEntries) {
   const std::vector<std::string> names = MakeNames(1500);
   DriverFiles bySystem(CompareNames);
   DriverFiles byPortable(WordSortCompare);
+  DriverFiles byKeys(registry::TextEncoding::Utf8);
   for (const auto& name : names) {
-    EXPECT_EQ(bySystem.Add(name), byPortable.Add(name)) << Hex(name);
+    bySystem.Add(name);
+    byPortable.Add(name);
+    byKeys.Add(ansi::ToUtf8(name));
   }
   EXPECT_EQ(bySystem.Items(), byPortable.Items());
+  // CompareStringW on the UTF-8 names keeps the same entries in the same order.
+  std::vector<std::string> asUtf8;
+  for (const auto& name : bySystem.Items()) asUtf8.push_back(ansi::ToUtf8(name));
+  EXPECT_EQ(byKeys.Items(), asUtf8);
 }
 
 // Every byte against every byte, alone and inside a name, so that each row of

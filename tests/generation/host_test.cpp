@@ -15,6 +15,11 @@
 
 #include "generation/host_win32.h"
 #else
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <thread>
+
 #include "generation/host_posix.h"
 #endif
 
@@ -78,11 +83,18 @@ class HostPackageTest : public ::testing::Test {
   DriverFiles files_;
 };
 
+// A target path as the host joins it.
+std::string Join(const SystemHost& host, const fs::path& dir, const std::string& name) {
+  return dir.string() + host.Separator() + name;
+}
+
 TEST_F(HostPackageTest, CreatesTheDirectoryCopiesTheFilesAndWritesTheInf) {
   const fs::path out = temp_.Path() / "out" / "deep" / "pkg";
   host_->chosen = out.string();
   const auto result = WriteDriverPackage(*host_, 3, {"[Version]", "", " "}, files_);
   EXPECT_TRUE(result.missingFiles.empty());
+  EXPECT_EQ(result.copiedFiles,
+            (std::vector<std::string>{"pjlmon.dll", "three.gpd", "UNIDRV.DLL"}));
   EXPECT_EQ(host_->messages, std::vector<std::string>{"Driver has been created"});
   EXPECT_EQ(test::ReadFile(out / "vormlan.inf"), "[Version]\r\n\r\n \r\n");
   EXPECT_EQ(test::ReadFile(out / "pjlmon.dll"), "monitor");  // from System32
@@ -103,6 +115,19 @@ TEST_F(HostPackageTest, VersionSelectsTheStoreAndZeroUsesVersion3) {
   }
 }
 
+TEST_F(HostPackageTest, ArchitectureSelectsItsStoreFolder) {
+  const fs::path x64 = windows_ / "system32" / "spool" / "drivers" / "x64" / "3";
+  fs::create_directories(x64);
+  test::WriteFile(x64 / "three.gpd", "64-bit");
+  const fs::path out = temp_.Path() / "x64";
+  host_->chosen = out.string();
+  PackageOptions options;
+  options.arch = Arch::X64;
+  const auto result = WriteDriverPackage(*host_, 3, {"x"}, files_, options);
+  EXPECT_EQ(test::ReadFile(out / "three.gpd"), "64-bit");
+  EXPECT_EQ(result.missingFiles, std::vector<std::string>{"UNIDRV.DLL"});
+}
+
 TEST_F(HostPackageTest, CancelLeavesTheDiskAlone) {
   host_->chosen.reset();
   const auto before = std::distance(fs::recursive_directory_iterator(temp_.Path()),
@@ -114,23 +139,28 @@ TEST_F(HostPackageTest, CancelLeavesTheDiskAlone) {
             before);
 }
 
-TEST_F(HostPackageTest, SecondRunKeepsDriverFilesAndReplacesTheInf) {
+TEST_F(HostPackageTest, SecondRunKeepsDriverFilesReportsThemAndReplacesTheInf) {
   const fs::path out = temp_.Path() / "out";
   host_->chosen = out.string();
   WriteDriverPackage(*host_, 3, {"first"}, files_);
   test::WriteFile(out / "three.gpd", "edited by the user");
-  WriteDriverPackage(*host_, 3, {"second"}, files_);
+  const auto second = WriteDriverPackage(*host_, 3, {"second"}, files_);
   EXPECT_EQ(test::ReadFile(out / "three.gpd"), "edited by the user");
   EXPECT_EQ(test::ReadFile(out / "vormlan.inf"), "second\r\n");
+  EXPECT_TRUE(second.copiedFiles.empty());
+  EXPECT_EQ(second.keptFiles, (std::vector<std::string>{"pjlmon.dll", "three.gpd", "UNIDRV.DLL"}));
+  EXPECT_EQ(second.differingFiles, std::vector<std::string>{"three.gpd"});
 }
 
-TEST_F(HostPackageTest, MissingFilesAreReported) {
+TEST_F(HostPackageTest, MissingFilesAreReportedWithTheFoldersSearched) {
   files_.Add("nowhere.dll");
   host_->chosen = (temp_.Path() / "out").string();
   const auto result = WriteDriverPackage(*host_, 2, {"x"}, files_);
   // The version 2 store does not exist: only the System32 file is found.
   EXPECT_EQ(result.missingFiles,
             (std::vector<std::string>{"nowhere.dll", "three.gpd", "UNIDRV.DLL"}));
+  ASSERT_EQ(result.searchedFolders.size(), 2u);
+  EXPECT_NE(result.searchedFolders[0].find("w32x86"), std::string::npos);
   ASSERT_EQ(host_->messages.size(), 1u);
   EXPECT_EQ(host_->messages[0],
             "Driver has been created, but these files were not found:\n"
@@ -150,7 +180,7 @@ TEST_F(HostPackageTest, ReadOnlyInfIsLeftIntactWithAClearError) {
     WriteDriverPackage(*host_, 3, {"second"}, files_);
     FAIL() << "expected an error";
   } catch (const Exception& e) {
-    const std::string prefix = "Cannot create file \"" + out.string() + "\\vormlan.inf\". ";
+    const std::string prefix = "Cannot create file \"" + Join(*host_, out, "vormlan.inf") + "\". ";
     EXPECT_EQ(std::string(e.what()).rfind(prefix, 0), 0u) << e.what();
     EXPECT_GT(std::string(e.what()).size(), prefix.size());
     EXPECT_NE(std::string(e.what()).back(), '.');
@@ -162,32 +192,158 @@ TEST_F(HostPackageTest, ReadOnlyInfIsLeftIntactWithAClearError) {
 #endif
 }
 
-TEST_F(HostPackageTest, DirectoryThatCannotBeCreatedGivesTheCannotCreateError) {
+// The directory is named in the error, with the reason, before any copy.
+TEST_F(HostPackageTest, DirectoryThatCannotBeCreatedIsNamedWithTheReason) {
   test::WriteFile(temp_.Path() / "plainfile", "");
-  const std::string dir = (temp_.Path() / "plainfile" / "sub").string();
+  const std::string dir = Join(*host_, temp_.Path() / "plainfile", "sub");
   host_->chosen = dir;
   try {
     WriteDriverPackage(*host_, 3, {"x"}, files_);
     FAIL() << "expected an error";
   } catch (const Exception& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + dir + "\\vormlan.inf\". ", 0),
-              0u)
-        << e.what();
+    const std::string prefix = "Cannot create directory \"" + dir + "\": ";
+    EXPECT_EQ(std::string(e.what()).rfind(prefix, 0), 0u) << e.what();
+    EXPECT_GT(std::string(e.what()).size(), prefix.size());
   }
   EXPECT_TRUE(host_->messages.empty());
 }
 
 #ifndef _WIN32
-TEST(PosixHost, ResolvesEachComponentIgnoringCase) {
+// Off Windows the target is a plain path: no case folding, no "\" splitting.
+TEST_F(HostPackageTest, TargetIsAPlainPath) {
+  fs::create_directories(temp_.Path() / "casetest" / "pkg");
+  host_->chosen = (temp_.Path() / "casetest" / "PKG").string();
+  WriteDriverPackage(*host_, 3, {"x"}, files_);
+  EXPECT_TRUE(fs::exists(temp_.Path() / "casetest" / "PKG" / "vormlan.inf"));
+  EXPECT_TRUE(fs::is_empty(temp_.Path() / "casetest" / "pkg"));
+
+  host_->chosen = (temp_.Path() / "a\\b").string();
+  WriteDriverPackage(*host_, 3, {"x"}, files_);
+  EXPECT_TRUE(fs::exists(temp_.Path() / "a\\b" / "vormlan.inf"));
+  EXPECT_FALSE(fs::exists(temp_.Path() / "a"));
+}
+
+// A copy that fails part-way (here: the file size limit stands in for a
+// full disk) leaves nothing under the final name, is reported as a copy
+// error naming the file and the reason, and a later run completes it.
+TEST_F(HostPackageTest, FailedCopyLeavesNoPartialFile) {
+  test::WriteFile(store3_ / "big.dll", std::string(64 * 1024, 'b'));
+  files_.Add("big.dll");
+  const fs::path out = temp_.Path() / "out";
+  host_->chosen = out.string();
+  struct rlimit old {};
+  getrlimit(RLIMIT_FSIZE, &old);
+  const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = old;
+  small.rlim_cur = 16 * 1024;
+  setrlimit(RLIMIT_FSIZE, &small);
+  std::string message;
+  try {
+    WriteDriverPackage(*host_, 3, {"x"}, files_);
+  } catch (const Exception& e) {
+    message = e.what();
+  }
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(message, "Cannot copy file \"" + windows_.string() +
+                         "/System32/Spool/Drivers/w32x86/3/big.dll\" to \"" +
+                         (out / "big.dll").string() + "\". File too large");
+  EXPECT_FALSE(fs::exists(out / "big.dll"));
+  EXPECT_FALSE(fs::exists(out / "vormlan.inf"));
+  for (const auto& entry : fs::directory_iterator(out)) {
+    EXPECT_EQ(entry.path().filename().string().rfind(".vormlan-", 0), std::string::npos)
+        << "temporary file left: " << entry.path();
+  }
+  const auto rerun = WriteDriverPackage(*host_, 3, {"x"}, files_);
+  EXPECT_EQ(test::ReadFile(out / "big.dll"), std::string(64 * 1024, 'b'));
+  EXPECT_EQ(rerun.copiedFiles.front(), "big.dll");
+}
+
+// Links on another machine's disk must not reach this machine's files.
+TEST_F(HostPackageTest, LinksLeavingTheWindowsDirectoryAreRefused) {
+  test::WriteFile(temp_.Path() / "secret", "not a driver");
+  fs::remove(store3_ / "three.gpd");
+  fs::create_symlink(temp_.Path() / "secret", store3_ / "three.gpd");
+  const fs::path out = temp_.Path() / "out";
+  host_->chosen = out.string();
+  try {
+    WriteDriverPackage(*host_, 3, {"x"}, files_);
+    FAIL() << "copied through a link that leads out";
+  } catch (const Exception& e) {
+    EXPECT_NE(std::string(e.what()).find("link that leads out of the Windows directory"),
+              std::string::npos)
+        << e.what();
+  }
+  EXPECT_FALSE(fs::exists(out / "three.gpd"));
+
+  // A link that stays inside is followed.
+  fs::remove(store3_ / "three.gpd");
+  fs::create_symlink("../../../../pjlmon.dll", store3_ / "three.gpd");
+  WriteDriverPackage(*host_, 3, {"x"}, files_);
+  EXPECT_EQ(test::ReadFile(out / "three.gpd"), "monitor");
+}
+
+// A link already in the target is neither written through nor taken for a
+// kept file, even when it leads nowhere.
+TEST_F(HostPackageTest, LinkInTheTargetIsAnError) {
+  const fs::path out = temp_.Path() / "out";
+  fs::create_directories(out);
+  fs::create_symlink(temp_.Path() / "nowhere", out / "three.gpd");
+  host_->chosen = out.string();
+  try {
+    WriteDriverPackage(*host_, 3, {"x"}, files_);
+    FAIL() << "expected an error";
+  } catch (const Exception& e) {
+    EXPECT_NE(std::string(e.what()).find("link of that name"), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(fs::exists(temp_.Path() / "nowhere"));
+}
+
+// Two runs into one folder at once: every file ends complete, each copied
+// by exactly one of them, the other one keeping it.
+TEST_F(HostPackageTest, ConcurrentRunsLeaveOnlyCompleteFiles) {
+  const std::string content(4 * 1024 * 1024, 'c');
+  DriverFiles many;
+  for (int i = 0; i < 40; ++i) {
+    const std::string name = "file" + std::to_string(i) + ".dll";
+    test::WriteFile(store3_ / name, content);
+    many.Add(name);
+  }
+  const fs::path out = temp_.Path() / "out";
+  auto first = MakeHost(windows_);
+  auto second = MakeHost(windows_);
+  first->chosen = second->chosen = out.string();
+  many.Items();  // sorted once, before both runs read it
+  PackageResult a;
+  PackageResult b;
+  std::thread other([&] { b = WriteDriverPackage(*second, 3, {"x"}, many); });
+  a = WriteDriverPackage(*first, 3, {"x"}, many);
+  other.join();
+  EXPECT_EQ(a.copiedFiles.size() + b.copiedFiles.size(), 40u);
+  EXPECT_EQ(a.keptFiles.size() + b.keptFiles.size(), 40u);
+  for (int i = 0; i < 40; ++i) {
+    EXPECT_EQ(fs::file_size(out / ("file" + std::to_string(i) + ".dll")), content.size());
+  }
+}
+
+TEST(PosixHost, ResolvesSourcesIgnoringCaseAndRefusesClimbingOut) {
   test::TempDir temp;
   fs::create_directories(temp.Path() / "System32" / "Spool");
   test::WriteFile(temp.Path() / "System32" / "Spool" / "unidrv.dll", "x");
-  const auto resolved =
-      PosixHost::Resolve(temp.Path().string() + "\\SYSTEM32\\spool\\\\UNIDRV.DLL");
-  EXPECT_EQ(resolved, temp.Path() / "System32" / "Spool" / "unidrv.dll");
-  // A missing component keeps its own spelling.
-  EXPECT_EQ(PosixHost::Resolve(temp.Path().string() + "\\New\\File.txt"),
-            temp.Path() / "New" / "File.txt");
+  test::WriteFile(temp.Path() / "System32" / "Spool" / "ÉCRAN.GPD", "x");
+  SystemHost host(temp.Path().string(), temp.Path().string());
+  const std::string root = temp.Path().string();
+  auto found = host.ResolveSource(root + "\\SYSTEM32\\spool\\\\UNIDRV.DLL");
+  EXPECT_EQ(found.state, PosixHost::Resolution::State::Found);
+  EXPECT_EQ(found.path, temp.Path() / "System32" / "Spool" / "unidrv.dll");
+  found = host.ResolveSource(root + "/system32/spool/écran.gpd");
+  EXPECT_EQ(found.path, temp.Path() / "System32" / "Spool" / "ÉCRAN.GPD");
+  EXPECT_EQ(host.ResolveSource(root + "\\New\\File.txt").state,
+            PosixHost::Resolution::State::Missing);
+  EXPECT_EQ(host.ResolveSource(root + "\\System32\\..\\..\\etc").state,
+            PosixHost::Resolution::State::Refused);
+  EXPECT_EQ(host.ResolveSource("/etc/passwd").state, PosixHost::Resolution::State::Refused);
+  EXPECT_EQ(host.DisplayPath(root + "\\System32\\Spool"), root + "/System32/Spool");
 }
 #endif
 

@@ -1,0 +1,116 @@
+#include "cli/Output.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "cli/Terminal.h"
+
+namespace vormlan::cli {
+
+Stream::Stream(std::FILE* file, const char* name)
+    : file_(file), name_(name), terminal_(cli::IsTerminal(file)) {
+  UseBinaryMode(file_);
+}
+
+void Stream::Write(std::string_view text) {
+  if (text.empty()) return;
+  if (const auto console = WriteToConsole(file_, text)) {
+    if (!*console) failed_ = true;
+    return;
+  }
+  if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
+    if (!failed_) error_ = errno;
+    failed_ = true;
+  }
+}
+
+void Stream::Text(std::string_view text) {
+  const std::string_view end = LineEnd();
+  std::string out;
+  out.reserve(text.size() + 8);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r') {
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      out += end;
+    } else if (c == '\n') {
+      out += end;
+    } else {
+      out += c;
+    }
+  }
+  Write(out);
+}
+
+void Stream::Line(std::string_view text) {
+  Text(text);
+  Write(LineEnd());
+}
+
+void Stream::Raw(std::string_view bytes) {
+  Write(bytes);
+}
+
+void Stream::Flush() {
+  if (std::fflush(file_) != 0) {
+    if (!failed_) error_ = errno;
+    failed_ = true;
+  }
+}
+
+Stream& Out() {
+  static Stream stream(stdout, "standard output");
+  return stream;
+}
+
+Stream& Err() {
+  static Stream stream(stderr, "standard error");
+  return stream;
+}
+
+int Finish(int status) {
+  Out().Flush();
+  Err().Flush();
+  for (Stream* s : {&Out(), &Err()}) {
+    if (!s->Failed()) continue;
+    if (s != &Err()) {
+      std::string message = std::string("vormlan-cli: cannot write to ") + s->Name();
+      if (s->Error() != 0) message += std::string(": ") + std::strerror(s->Error());
+      Err().Line(message);
+      Err().Flush();
+    }
+    return 1;
+  }
+  return status;
+}
+
+std::string EscapeControls(std::string_view text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    switch (c) {
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (u < 0x20 || u == 0x7F) {
+          out += "\\x";
+          out += kHex[u >> 4];
+          out += kHex[u & 0xF];
+        } else {
+          out += c;
+        }
+    }
+  }
+  return out;
+}
+
+}  // namespace vormlan::cli

@@ -1,0 +1,45 @@
+#include "cli/Report.h"
+
+namespace vormlan::cli {
+
+using json = nlohmann::ordered_json;
+
+std::string RunReport::Status() const {
+  if (error) return "failed";
+  return missing.empty() ? "done" : "files missing";
+}
+
+json ToJson(const RunReport& r) {
+  json j = {
+      {"printer", r.printer},
+      {"driver", r.driver},
+      {"arch", std::string(generation::InfoOf(r.arch).name)},
+      {"version", r.version},
+      {"source", r.source},
+      {"status", r.Status()},
+      {"out", r.outDir.empty() ? json(nullptr) : json(r.outDir)},
+      {"inf", r.infFile.empty() ? json(nullptr) : json(r.infFile)},
+      {"copied", r.copied},
+      {"kept", r.kept},
+      {"differing", r.differing},
+      {"missing", r.missing},
+  };
+  if (!r.searched.empty()) j["searched"] = r.searched;
+  if (r.source == "store") {
+    j["catalog"] = r.catalogFile ? json(*r.catalogFile) : json(nullptr);
+    j["signed"] = r.signedPackage;
+    j["dependencies"] = r.dependencies;
+  }
+  if (r.error) {
+    j["error"] = {{"message", *r.error}, {"hints", r.hints}};
+  } else {
+    j["error"] = nullptr;
+  }
+  return j;
+}
+
+std::string JsonText(const json& value) {
+  return value.dump(2, ' ', false, json::error_handler_t::replace);
+}
+
+}  // namespace vormlan::cli

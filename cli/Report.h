@@ -1,0 +1,45 @@
+#pragma once
+// What one printer's inf or generate run did, for --json, generate --all's
+// index and its summary.
+
+#include <nlohmann/json.hpp>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "generation/Architecture.h"
+
+namespace vormlan::cli {
+
+struct RunReport {
+  std::string printer;
+  std::string driver;
+  generation::Arch arch = generation::Arch::X86;
+  int version = 0;                  // the driver version the run used (0: none)
+  std::string source = "composed";  // or "store"
+  std::string outDir;               // generate only
+  std::string infFile;              // the INF written (generate) or its name (store)
+  std::vector<std::string> copied;
+  std::vector<std::string> kept;
+  std::vector<std::string> differing;  // kept files whose bytes differ from the driver's
+  std::vector<std::string> missing;
+  std::vector<std::string> searched;  // where missing files were looked for
+  // Driver store packages: the catalog the INF names and whether it is there,
+  // and the inbox packages a version 4 driver builds on.
+  std::optional<std::string> catalogFile;
+  bool signedPackage = false;
+  std::vector<std::string> dependencies;
+  std::optional<std::string> error;  // the message, when the run failed
+  std::vector<std::string> hints;
+
+  // "done", "files missing" or "failed".
+  std::string Status() const;
+};
+
+nlohmann::ordered_json ToJson(const RunReport& report);
+
+// The JSON text as printed: two-space indents, UTF-8, invalid bytes replaced.
+std::string JsonText(const nlohmann::ordered_json& value);
+
+}  // namespace vormlan::cli

@@ -1,0 +1,51 @@
+#pragma once
+// What the registry says about a printer's driver in every environment, for
+// the command line: listings, advice when a lookup finds nothing, and the
+// driver store's own package. Reads only, and never throws for odd values:
+// whatever cannot be read is simply left out.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "generation/Architecture.h"
+#include "registry/RegistryApi.h"
+
+namespace vormlan::generation {
+
+// The driver's registration in one environment.
+struct EnvironmentDriver {
+  Arch arch = Arch::X86;
+  // 2, 3 or 4: the first of "Version-2", "Version-3", "Version-4" that holds
+  // the driver, in the order the lookup tries them.
+  int version = 0;
+  std::string infPath;        // "InfPath": the driver store's INF
+  std::string manufacturer;   // "Manufacturer"
+  std::string driverVersion;  // "DriverVersion", as text (a.b.c.d for a number)
+  // Inbox packages a version 4 driver builds on: the "CoreDependencies"
+  // strings and the package names before "|" in "Dependent Files".
+  std::vector<std::string> coreDependencies;
+  std::vector<std::string> packageDependencies;
+};
+
+struct PrinterRegistration {
+  std::string printerName;
+  bool printerKeyFound = false;
+  std::string port;                             // "Port" of the printer key
+  std::string driverName;                       // "Printer Driver" of the printer key
+  std::vector<EnvironmentDriver> environments;  // x86, x64, arm64 order; only those found
+
+  // The registration in arch's environment, or null.
+  const EnvironmentDriver* In(Arch arch) const;
+};
+
+// The printer's key and its driver in every environment. printerName is as
+// listed (a connection's "\\srv\queue" is looked up as ",,srv,queue").
+PrinterRegistration DescribePrinter(registry::RegistryApi& registry,
+                                    const std::string& printerName);
+
+// The driver name's registrations in every environment.
+std::vector<EnvironmentDriver> DescribeDriver(registry::RegistryApi& registry,
+                                              const std::string& driverName);
+
+}  // namespace vormlan::generation

@@ -1,0 +1,184 @@
+#include "generation/StorePackage.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "common/Exception.h"
+#include "common/Unicode.h"
+#include "generation/InfFile.h"
+
+namespace vormlan::generation {
+namespace {
+
+using Kind = HostServices::CopyResult::Kind;
+using Entry = HostServices::DirectoryEntry;
+
+constexpr char kRepository[] = "\\System32\\DriverStore\\FileRepository\\";
+// Far deeper than any real package; it keeps a looping tree from going on.
+constexpr std::size_t kMaxDepth = 32;
+constexpr std::size_t kMaxInfBytes = 64u * 1024 * 1024;
+
+std::vector<std::string> Components(const std::string& path) {
+  std::vector<std::string> parts;
+  std::size_t pos = 0;
+  while (pos <= path.size()) {
+    std::size_t end = path.find_first_of("\\/", pos);
+    if (end == std::string::npos) end = path.size();
+    parts.push_back(path.substr(pos, end - pos));
+    pos = end + 1;
+  }
+  return parts;
+}
+
+bool EndsWithInf(const std::string& name) {
+  return name.size() > 4 && unicode::EqualsIgnoreCase(name.substr(name.size() - 4), ".inf");
+}
+
+std::string Quoted(const std::string& text) {
+  return "\"" + text + "\"";
+}
+
+}  // namespace
+
+StoreLocation LocateStorePackage(const std::string& infPath) {
+  auto refuse = [&](const std::string& why) -> StoreLocation {
+    throw Exception("The driver's InfPath " + Quoted(infPath) + " " + why +
+                    "; only a package in System32\\DriverStore\\FileRepository is copied");
+  };
+  if (infPath.empty()) refuse("is empty");
+  const auto parts = Components(infPath);
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    if (parts[i] == "." || parts[i] == "..") refuse("holds \"" + parts[i] + "\"");
+    if (parts[i].empty() && i != 0) refuse("holds an empty folder name");
+    for (const char c : parts[i]) {
+      if (static_cast<unsigned char>(c) < 0x20) refuse("holds a control character");
+    }
+  }
+  // ...\System32\DriverStore\FileRepository\<folder>\<name>.inf: the last five.
+  if (parts.size() < 5) refuse("is not in the driver store");
+  const std::size_t n = parts.size();
+  if (!unicode::EqualsIgnoreCase(parts[n - 5], "System32") ||
+      !unicode::EqualsIgnoreCase(parts[n - 4], "DriverStore") ||
+      !unicode::EqualsIgnoreCase(parts[n - 3], "FileRepository")) {
+    refuse("is not in the driver store");
+  }
+  if (!EndsWithInf(parts[n - 1])) refuse("does not name an INF file");
+  if (parts[n - 2].find(':') != std::string::npos || parts[n - 1].find(':') != std::string::npos) {
+    refuse("holds a \":\" in a name");
+  }
+  return StoreLocation{parts[n - 2], parts[n - 1]};
+}
+
+std::string StoreFolderPath(HostServices& host, const StoreLocation& location) {
+  return host.WindowsDir() + kRepository + location.folder;
+}
+
+bool StorePackageExists(HostServices& host, const StoreLocation& location) {
+  return host.ListDirectory(StoreFolderPath(host, location)).has_value();
+}
+
+StoreCopyResult CopyStorePackage(HostServices& host, const StoreLocation& location,
+                                 const std::string& outDir, Arch arch) {
+  StoreCopyResult result;
+  const std::string root = StoreFolderPath(host, location);
+  result.sourceFolder = host.DisplayPath(root);
+  const auto top = host.ListDirectory(root);
+  if (!top) {
+    throw Exception("The driver-store package is missing: looked for " +
+                    Quoted(result.sourceFolder));
+  }
+  const bool hasInf = std::any_of(top->begin(), top->end(), [&](const Entry& e) {
+    return e.kind == Entry::Kind::File && unicode::EqualsIgnoreCase(e.name, location.infName);
+  });
+  if (!hasInf) {
+    throw Exception("The driver-store package holds no " + Quoted(location.infName) +
+                    ": looked for " + Quoted(host.DisplayPath(root + "\\" + location.infName)));
+  }
+  if (outDir.empty()) throw Exception("Unable to create directory");
+
+  // Folders still to copy: their path below the package, in "\" (source) and
+  // host (target) form.
+  struct Pending {
+    std::string source;
+    std::string target;
+    std::size_t depth;
+  };
+  std::vector<Pending> pending = {{"", "", 0}};
+  std::unordered_set<std::string> copiedFolded;
+  while (!pending.empty()) {
+    const Pending folder = pending.back();
+    pending.pop_back();
+    const std::string targetDir =
+        folder.target.empty() ? outDir : outDir + host.Separator() + folder.target;
+    if (const auto reason = host.CreateDirectoryTree(targetDir)) {
+      throw Exception("Cannot create directory " + Quoted(host.DisplayPath(targetDir)) + ": " +
+                      *reason);
+    }
+    const std::string sourceDir = folder.source.empty() ? root : root + "\\" + folder.source;
+    const auto entries = host.ListDirectory(sourceDir);
+    if (!entries) {
+      throw Exception("Cannot read the folder " + Quoted(host.DisplayPath(sourceDir)));
+    }
+    for (const Entry& entry : *entries) {
+      const std::string source =
+          folder.source.empty() ? entry.name : folder.source + "\\" + entry.name;
+      const std::string target =
+          folder.target.empty() ? entry.name : folder.target + host.Separator() + entry.name;
+      if (entry.name.find_first_of("\\/") != std::string::npos) {
+        result.skipped.push_back(target + ": its name holds a path separator");
+        continue;
+      }
+      if (entry.kind == Entry::Kind::Other) {
+        result.skipped.push_back(target + ": a link or other special file, which is not followed");
+        continue;
+      }
+      if (entry.kind == Entry::Kind::Directory) {
+        if (folder.depth + 1 > kMaxDepth) {
+          result.skipped.push_back(target + ": nested too deeply");
+        } else {
+          pending.push_back({source, target, folder.depth + 1});
+        }
+        continue;
+      }
+      const std::string from = root + "\\" + source;
+      const std::string to = outDir + host.Separator() + target;
+      const auto copied = host.CopyFileNoOverwrite(from, to);
+      switch (copied.kind) {
+        case Kind::Copied:
+          result.copied.push_back(target);
+          break;
+        case Kind::TargetExists:
+          result.kept.push_back(target);
+          if (host.SameContent(from, to) == false) result.differing.push_back(target);
+          break;
+        case Kind::SourceMissing:
+        case Kind::Failed:
+          throw Exception(
+              "Cannot copy file " + Quoted(host.DisplayPath(from)) + " to " +
+              Quoted(host.DisplayPath(to)) + ". " +
+              (copied.reason.empty() ? std::string("The file has gone") : copied.reason));
+      }
+      copiedFolded.insert(unicode::Fold(source));
+    }
+  }
+  std::sort(result.copied.begin(), result.copied.end());
+  std::sort(result.kept.begin(), result.kept.end());
+
+  // The catalog the INF names, looked for among the package's files.
+  if (const auto bytes = host.ReadSourceFile(root + "\\" + location.infName, kMaxInfBytes)) {
+    try {
+      const InfFile inf = InfFile::Parse(*bytes, location.infName);
+      result.catalogFile = CatalogFileOf(inf, arch);
+    } catch (const InfParseError&) {
+      // An INF setup cannot read has no catalog to speak of.
+    }
+  }
+  if (result.catalogFile) {
+    std::string relative = *result.catalogFile;
+    std::replace(relative.begin(), relative.end(), '/', '\\');
+    result.catalogPresent = copiedFolded.count(unicode::Fold(relative)) == 1;
+  }
+  return result;
+}
+
+}  // namespace vormlan::generation
