@@ -97,10 +97,14 @@ std::string Local(const RegistryApi& api, const std::string& ansi) {
 bool ExportsKeepUnicode() {
   static const bool keeps = [] {
     MemoryRegistry reg(TextEncoding::Utf8);
-    LoadRegText(
-        reg,
-        "Windows Registry Editor Version 5.00\r\n[HKEY_CURRENT_USER\\K]\r\n\"V\"=\"\xD0\x96\"\r\n",
-        "probe.reg");
+    try {
+      LoadRegText(reg,
+                  "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n"
+                  "\"V\"=\"\xD0\x96\"\r\n",
+                  "probe.reg");
+    } catch (const RegFileError&) {
+      return false;
+    }
     const auto value = reg.GetValue(root::CurrentUser, "K", "V");
     return value && value->data == std::string("\xD0\x96", 3);
   }();

@@ -56,6 +56,11 @@ std::size_t CellSize(std::size_t payload) {
   return (payload + 7) & ~std::size_t{7};
 }
 
+// The size field of a cell in use: its size, negated.
+std::uint32_t InUse(std::size_t size) {
+  return static_cast<std::uint32_t>(-static_cast<std::int32_t>(size));
+}
+
 std::string Upper(std::string_view ascii) {
   std::string upper(ascii);
   for (char& c : upper) {
@@ -73,7 +78,7 @@ std::uint32_t NameHash(std::string_view ascii) {
 
 void WriteKeyCell(Image& image, std::size_t at, std::size_t size, std::uint16_t flags,
                   std::uint32_t parent, std::uint32_t sk, std::string_view name) {
-  image.Put32(at, static_cast<std::uint32_t>(-static_cast<std::int32_t>(size)));
+  image.Put32(at, InUse(size));
   image.PutText(at + 4, "nk");
   image.Put16(at + 6, flags);
   image.Put32(at + 0x14, parent);
@@ -86,7 +91,7 @@ void WriteKeyCell(Image& image, std::size_t at, std::size_t size, std::uint16_t 
   image.PutText(at + kNkHeader, name);
 }
 
-void WriteFileAtomically(const fs::path& file, const std::string& bytes) {
+void WriteBytes(const fs::path& file, const std::string& bytes) {
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.close();
@@ -152,7 +157,7 @@ void WriteMinimalHive(const fs::path& file, const std::vector<std::string>& root
             [](const std::string& a, const std::string& b) { return Upper(a) < Upper(b); });
   for (std::size_t i = 0; i < names.size(); ++i) {
     const bool ascii = std::all_of(names[i].begin(), names[i].end(),
-                                   [](char c) { return c > 0x20 && c < 0x7F && c != '\\'; });
+                                   [](char c) { return c >= 0x20 && c < 0x7F && c != '\\'; });
     if (!ascii || names[i].size() > 255 || (i > 0 && Upper(names[i]) == Upper(names[i - 1]))) {
       throw std::runtime_error("unusable subkey name for a minimal hive: " + names[i]);
     }
@@ -200,7 +205,7 @@ void WriteMinimalHive(const fs::path& file, const std::vector<std::string>& root
   image.Put32(bin + root + 0x18, static_cast<std::uint32_t>(names.size()));
   if (!names.empty()) image.Put32(bin + root + 0x20, static_cast<std::uint32_t>(list));
 
-  image.Put32(bin + sk, static_cast<std::uint32_t>(-static_cast<std::int32_t>(skSize)));
+  image.Put32(bin + sk, InUse(skSize));
   image.PutText(bin + sk + 4, "sk");
   image.Put32(bin + sk + 0x08, static_cast<std::uint32_t>(sk));  // a ring of one
   image.Put32(bin + sk + 0x0C, static_cast<std::uint32_t>(sk));
@@ -216,8 +221,7 @@ void WriteMinimalHive(const fs::path& file, const std::vector<std::string>& root
                  static_cast<std::uint32_t>(sk), names[i]);
   }
   if (!names.empty()) {
-    image.Put32(bin + list, static_cast<std::uint32_t>(
-                                -static_cast<std::int32_t>(CellSize(8 + 8 * names.size()))));
+    image.Put32(bin + list, InUse(CellSize(8 + 8 * names.size())));
     image.PutText(bin + list + 4, "lh");
     image.Put16(bin + list + 6, static_cast<std::uint16_t>(names.size()));
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -226,7 +230,7 @@ void WriteMinimalHive(const fs::path& file, const std::vector<std::string>& root
     }
   }
   image.Put32(bin + next, static_cast<std::uint32_t>(binSize - next));  // free
-  WriteFileAtomically(file, image.Bytes());
+  WriteBytes(file, image.Bytes());
 }
 
 void HiveWriter::Closer::operator()(hive_h* hive) const noexcept {
