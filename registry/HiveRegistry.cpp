@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 #include "common/Unicode.h"
 #include "registry/ControlSet.h"
@@ -238,7 +239,8 @@ struct HiveRegistry::Impl {
     for (const hive_node_h* child = list.get(); *child != 0; ++child) {
       std::optional<std::string> name = TakeName(hivex_node_name(hive.get(), *child));
       if (!name) continue;
-      if (c.byName.emplace(unicode::Fold(*name), *child).second) c.names.push_back(*name);
+      if (c.byName.emplace(unicode::Fold(*name), *child).second)
+        c.names.push_back(std::move(*name));
     }
     return c;
   }
