@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "cli/Commands.h"
+#include "common/Version.h"
 
 int main(int argc, char** argv) {
   CLI::App app{
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
       "Reads the live registry on Windows, or a registry export file (--registry).",
       "vormlan-cli"};
   app.require_subcommand(1);
+  app.set_version_flag("-V,--version", "vormlan-cli " VORMLAN_VERSION);
   int status = vormlan::cli::kExitOk;
   vormlan::cli::AddInfCommand(app, status);
   vormlan::cli::AddGenerateCommand(app, status);
