@@ -9,6 +9,7 @@
 #include "cli/Commands.h"
 #include "cli/Output.h"
 #include "cli/Terminal.h"
+#include "common/Version.h"
 
 namespace {
 
@@ -53,6 +54,7 @@ int main(int argc, char** argv) {
       "SYSTEM hive (--hive).",
       "vormlan-cli"};
   app.require_subcommand(1);
+  app.set_version_flag("-V,--version", "vormlan-cli " VORMLAN_VERSION);
   app.footer(
       "Exit status: 0 done, 1 error, 2 usage, 3 written but some driver files were not found.\n"
       "`vormlan-cli help COMMAND` explains a command.");
@@ -77,6 +79,9 @@ int main(int argc, char** argv) {
       }
     }
     app.parse(arguments);
+  } catch (const CLI::CallForVersion& e) {
+    Out().Line(e.what());
+    return Finish(kExitOk);
   } catch (const CLI::CallForHelp&) {
     // -h on a command explains that command.
     CLI::App* about = &app;

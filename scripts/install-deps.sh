@@ -12,9 +12,9 @@ fi
 packages=(
   cmake ninja-build g++ pkg-config clang-format
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev libhivex-dev
-  g++-mingw-w64-i686-posix mingw-w64-tools
-  wine wine32:i386 xvfb xauth xdotool imagemagick
-  fonts-wine
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
+  wine wine32:i386 wine64 xvfb xauth xdotool imagemagick
+  fonts-wine file
 )
 
 missing=()

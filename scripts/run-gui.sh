@@ -10,8 +10,10 @@
 #                                        DIR/vormlan-generate.png, then exit
 #
 # Without a display (and without --screenshots) it says so and runs the
-# command-line demo instead. VORMLAN_WIN32_BUILD names the Windows build
-# folder (default build/win32).
+# command-line demo instead. It runs the Windows build the host can run
+# (scripts/host-windows-build.sh: build/win32 where the host runs 32-bit
+# programs, else build/win64), through that build's wine-run wrapper;
+# VORMLAN_WINDOWS_BUILD names another build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,20 +28,28 @@ if [ -z "$shots" ] && [ -z "${DISPLAY:-}" ]; then
 fi
 
 bash scripts/install-deps.sh >/dev/null
-build="${VORMLAN_WIN32_BUILD:-build/win32}"
+preset="$(sh scripts/host-windows-build.sh)"
+build="${VORMLAN_WINDOWS_BUILD:-build/$preset}"
 if [ ! -f "$build/build.ninja" ]; then
-  cmake --preset win32 -B "$build" >/dev/null
+  cmake --preset "$preset" -B "$build" >/dev/null
 fi
-cmake --build "$build" --target vormlan >/dev/null
+cmake --build "$build" -j 2 --target vormlan >/dev/null
 exe="$(realpath "$build/ui/vormlan.exe")"
 
-export WINEPREFIX="$PWD/build/demo-prefix"
-export WINEARCH=win32
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+# The build's wrapper starts its architecture's loader; the demo keeps a
+# prefix of its own. A prefix has one architecture: the demo's is made anew
+# when the build's differs.
+run="$(realpath "$build/wine-run")"
+arch="$(sed -n 's/^export WINEARCH=//p' "$run")"
+export VORMLAN_WINEPREFIX="$PWD/build/demo-prefix"
+WINEPREFIX="$VORMLAN_WINEPREFIX"
+if [ -f "$WINEPREFIX/system.reg" ] && ! grep -qx "#arch=$arch" "$WINEPREFIX/system.reg"; then
+  echo "The demo's Wine prefix is not $arch: making it anew."
+  rm -rf "$WINEPREFIX"
+fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "Creating the demo's Wine prefix in $WINEPREFIX ..."
-  wineboot -i >/dev/null 2>&1 || true
+  echo "Creating the demo's Wine prefix ($arch) in $WINEPREFIX ..."
+  "$run" wineboot -i >/dev/null 2>&1 || true
 fi
 # Wine's own fonts (package fonts-wine): this Wine looks for them in the
 # prefix, and the window's font is MS Sans Serif.
@@ -47,31 +57,31 @@ if [ -d /usr/share/wine/fonts ]; then
   mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
   cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 fi
-wine regedit /s demo/demo.reg
+"$run" regedit /s demo/demo.reg
 sh scripts/make-demo-files.sh "$WINEPREFIX/drive_c/windows"
 # The desktop started while seeding has no display; let it end first.
-wineserver -w
+"$run" --server -w
 
 # Window frames: drawn by the window manager on a real display, by Wine
 # itself on the virtual display of the screenshots (it has no manager).
 decorated() {
   printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Decorated"=%s\n' "$1" \
     > "$WINEPREFIX/drive_c/decorated.reg"
-  wine regedit /s 'C:\decorated.reg'
-  wineserver -w
+  "$run" regedit /s 'C:\decorated.reg'
+  "$run" --server -w
 }
 
 if [ -z "$shots" ]; then
   decorated -
-  exec wine "$exe"
+  exec "$run" "$exe"
 fi
 
 mkdir -p "$shots"
 decorated '"N"'
-export exe shots
+export run exe shots
 xvfb-run -a -s "-screen 0 800x600x24" bash -c '
   set -eu
-  wine "$exe" &
+  "$run" "$exe" &
   pid=$!
   for i in $(seq 1 60); do
     wid=$(xdotool search --name "^Vormlan\$" | head -1 || true)

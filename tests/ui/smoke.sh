@@ -3,14 +3,14 @@
 # titled "Vormlan", takes a screenshot and leaves through the Exit button's
 # mnemonic (Alt+E). Fails when the window does not appear, the screenshot is
 # blank, or the program does not end with exit code 0.
-# $1: the build's wine-run wrapper; $2: vormlan.exe; $3: the screenshot file;
-# $4: the Wine prefix, whose wine server (perhaps started without a display by
-# another suite) must end before the program can open a window.
+# $1: the build's wine-run wrapper; $2: vormlan.exe; $3: the screenshot file.
+# The prefix's wine server (perhaps started without a display by another
+# suite) must end before the program can open a window.
 set -u
 run="$1"
 exe="$2"
 shot="$3"
-WINEPREFIX="$4" wineserver -w
+"$run" --server -w
 
 "$run" "$exe" &
 pid=$!

@@ -11,6 +11,5 @@ for reg in "$dir"/*.reg; do
 done
 # Wait for this prefix's wine server to end: the desktop it started here has
 # no display, and windows of the GUI suites would fail on it.
-prefix=$(sed -n 's/^export WINEPREFIX="\(.*\)"$/\1/p' "$run")
-[ -n "$prefix" ] && WINEPREFIX="$prefix" wineserver -w || true
+"$run" --server -w || true
 echo "wine prefix ready"
