@@ -25,5 +25,6 @@ if(CMAKE_CROSSCOMPILING)
            --registry "${CMAKE_CURRENT_SOURCE_DIR}/list_printers.reg")
   set_tests_properties(cli_list_wine_export PROPERTIES
     FIXTURES_REQUIRED wine_prefix
-    PASS_REGULAR_EXPRESSION "^.+list-srv.laser\r?\n.+\r?\nList\tTab\r?\nList Office Laser\r?\n")
+    # One CR LF a line, and a tab in a name shown escaped.
+    PASS_REGULAR_EXPRESSION "^[^\r\n]+list-srv.laser\r\n[^\r\n]+\r\nList\\\\tTab\r\nList Office Laser\r\n")
 endif()
