@@ -33,7 +33,10 @@ build="${VORMLAN_WINDOWS_BUILD:-build/$preset}"
 if [ ! -f "$build/build.ninja" ]; then
   cmake --preset "$preset" -B "$build" >/dev/null
 fi
-cmake --build "$build" -j 2 --target vormlan >/dev/null
+if [ ! -f "$build/ui/vormlan.exe" ]; then
+  echo "Building vormlan.exe ($preset; a few minutes on a fresh checkout) ..."
+fi
+cmake --build "$build" -j 2 --target vormlan
 exe="$(realpath "$build/ui/vormlan.exe")"
 
 # The build's wrapper starts its architecture's loader; the demo keeps a
