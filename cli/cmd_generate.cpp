@@ -138,6 +138,7 @@ void RunStore(generation::HostServices& host, const std::string& outDir, Arch ar
                  ", which the target system must have");
   }
   for (const auto& skipped : copied.skipped) messages.Warn("not copied: " + skipped);
+  for (const auto& name : report.kept) messages.Say("kept: " + name + " (already there)");
 }
 
 void RunComposed(registry::RegistryApi& registry, generation::HostServices& host,
@@ -186,18 +187,19 @@ void RunOne(registry::RegistryApi& registry, generation::HostServices& host,
       if (choice.location) {
         if (o.from == "auto") messages.Say("source: the driver store's own package");
         RunStore(host, outDir, report.arch, choice, report, messages);
-        return;
-      }
-      if (o.from == "store") {
+      } else if (o.from == "store") {
         auto hints = LookupHints(registry, printer, report.arch);
         if (choice.driver != nullptr && choice.driver->version != 4) {
           hints.push_back("--source composed writes an INF for the installed driver instead");
         }
         throw Exception("No driver-store package to copy: " + choice.why, std::move(hints));
+      } else {
+        messages.Say("source: a composed INF (" + choice.why + ")");
       }
-      messages.Say("source: a composed INF (" + choice.why + ")");
     }
-    RunComposed(registry, host, printer, outDir, o, report, messages, progress);
+    if (report.source != "store") {
+      RunComposed(registry, host, printer, outDir, o, report, messages, progress);
+    }
     for (const auto& name : report.differing) {
       messages.Warn("kept " + name + " in " + Quoted(host.DisplayPath(outDir)) +
                     " differs from the driver's file; it was not replaced");
