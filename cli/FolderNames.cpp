@@ -45,6 +45,10 @@ std::string SafeFolderName(const std::string& text) {
   return name;
 }
 
+void FolderNamer::Reserve(const std::string& name) {
+  taken_.insert(unicode::Fold(name));
+}
+
 std::string FolderNamer::Next(const std::string& text) {
   const std::string base = SafeFolderName(text);
   std::string name = base;

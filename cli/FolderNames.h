@@ -19,6 +19,8 @@ std::string SafeFolderName(const std::string& text);
 class FolderNamer {
  public:
   std::string Next(const std::string& text);
+  // Keeps name (a file beside the folders) from being handed out.
+  void Reserve(const std::string& name);
 
  private:
   std::unordered_set<std::string> taken_;  // folded

@@ -26,6 +26,10 @@ namespace {
 
 using generation::Arch;
 
+// The files generate --all writes beside the package folders.
+constexpr char kIndexFile[] = "index.json";
+constexpr char kSummaryFile[] = "summary.txt";
+
 struct Options {
   std::string printer;
   bool all = false;
@@ -248,6 +252,8 @@ int RunAll(registry::RegistryApi& registry, generation::HostServices& host, cons
   std::map<std::string, std::size_t> byDriver;  // folded driver name -> package
   std::vector<std::size_t> packageOf;           // printer -> package
   FolderNamer namer;
+  namer.Reserve(kIndexFile);
+  namer.Reserve(kSummaryFile);
   for (const auto& name : names) {
     const auto registration = generation::DescribePrinter(registry, name);
     const std::string key =
@@ -298,8 +304,8 @@ int RunAll(registry::RegistryApi& registry, generation::HostServices& host, cons
     reports.push_back(std::move(report));
   }
   if (names.empty()) summary = "No printers.\n";
-  host.SaveFile(root + host.Separator() + "index.json", JsonText(index) + "\n");
-  host.SaveFile(root + host.Separator() + "summary.txt", summary);
+  host.SaveFile(root + host.Separator() + kIndexFile, JsonText(index) + "\n");
+  host.SaveFile(root + host.Separator() + kSummaryFile, summary);
   if (o.json) {
     Out().Line(JsonText(index));
   } else if (!o.quiet) {
