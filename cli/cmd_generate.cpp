@@ -70,6 +70,21 @@ std::string Joined(const std::vector<std::string>& items, const std::string& sep
   return text;
 }
 
+// text with its line ends as "\n" and each further line indented, so that
+// a summary entry's own lines are told from the next entry.
+std::string ContinuedLines(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      out += "\n  ";
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 // The driver-store package the registration names, or why there is none.
 struct StoreChoice {
   std::optional<generation::StoreLocation> location;
@@ -298,7 +313,7 @@ int RunAll(registry::RegistryApi& registry, generation::HostServices& host, cons
     entry["folder"] = package.folder;
     index["printers"].push_back(entry);
     summary += EscapeControls(names[p]) + " -> " + package.folder + ": " + report.Status();
-    if (report.error) summary += ": " + *report.error;
+    if (report.error) summary += ": " + ContinuedLines(*report.error);
     if (!report.missing.empty()) summary += ": " + Joined(report.missing, ", ");
     summary += "\n";
     reports.push_back(std::move(report));

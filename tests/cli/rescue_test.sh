@@ -68,6 +68,8 @@ check "the x64 package's INF is decorated for x64" has "$r/Laser X64/vormlan.inf
 check "summary.txt: done" has_line "$r/summary.txt" "Office Laser -> Laser X64: done"
 check "summary.txt: files missing, named" has_line "$r/summary.txt" "Gappy -> Gappy Driver: files missing: gone.dll"
 check "summary.txt: the error" bash -c "grep -q '^Broken -> No Such Driver: failed: Error 2 : ' '$r/summary.txt'"
+check "summary.txt: the error's second line is indented, without a CR" \
+  bash -c "grep -qx '  :Unable read MULTI_SZ value.' '$r/summary.txt' && ! grep -q \$'\\r' '$r/summary.txt'"
 check "the failed printer's folder holds no package" test ! -e "$r/No Such Driver/vormlan.inf"
 check "the missing file's package is written" test -s "$r/Gappy Driver/vormlan.inf"
 
