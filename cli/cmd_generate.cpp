@@ -330,6 +330,21 @@ int RunAll(registry::RegistryApi& registry, generation::HostServices& host, cons
   return StatusOf(reports);
 }
 
+// The JSON of a run that ended before any printer was packaged: the
+// printer's report, or with --all an index without printers.
+nlohmann::ordered_json FailedJson(const Options& o, const std::exception& error) {
+  RunReport report;
+  report.printer = o.printer;
+  report.arch = o.arch.Get();
+  report.error = ErrorBoxText(error.what());
+  if (const auto* hinted = dynamic_cast<const Exception*>(&error)) report.hints = hinted->Hints();
+  if (!o.all) return ToJson(report);
+  return {{"arch", std::string(generation::InfoOf(report.arch).name)},
+          {"source", o.from},
+          {"printers", nlohmann::ordered_json::array()},
+          {"error", ToJson(report)["error"]}};
+}
+
 }  // namespace
 
 void AddGenerateCommand(CLI::App& app, int& status) {
@@ -387,6 +402,7 @@ void AddGenerateCommand(CLI::App& app, int& status) {
       throw;
     } catch (const std::exception& e) {
       PrintError(e);
+      if (o->json) Out().Line(JsonText(FailedJson(*o, e)));
       status = kExitError;
       return;
     }
@@ -396,6 +412,7 @@ void AddGenerateCommand(CLI::App& app, int& status) {
       } catch (const std::exception& e) {
         progress.Clear();
         PrintError(e);
+        if (o->json) Out().Line(JsonText(FailedJson(*o, e)));
         status = kExitError;
       }
       return;

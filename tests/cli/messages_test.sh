@@ -115,6 +115,14 @@ run generate --printer "Wide Only" --registry "$fixture" --windows-dir "$windows
 check "generate --json of an error exits 1" rc_is 1
 check "generate --json of an error is an error object" json "$work/out" '
   j["error"]["message"] and "registered for x64: add --arch x64" in j["error"]["hints"]'
+run generate --printer "Office Laser" --registry "$work/none.reg" --windows-dir "$windows" --out "$work/js4" --json
+check "generate --json with an unreadable registry exits 1" rc_is 1
+check "... with an error object naming the file" json "$work/out" '
+  j["printer"] == "Office Laser" and "none.reg" in j["error"]["message"] and j["status"] == "failed"'
+run generate --all --registry "$fixture" --windows-dir "$windows" --out "$work/afile" --json
+check "generate --all --json whose --out cannot be made exits 1" rc_is 1
+check "... with an index holding the error" json "$work/out" '
+  j["printers"] == [] and "Cannot create directory" in j["error"]["message"]'
 
 # --- write failures.
 if [ -w /dev/full ]; then
