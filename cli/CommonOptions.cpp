@@ -54,7 +54,8 @@ void RequireOption(const CLI::App& command, const std::string& name, const std::
 void PrintError(const std::exception& error) {
   Err().Line(ErrorBoxText(error.what()));
   if (const auto* e = dynamic_cast<const Exception*>(&error)) {
-    for (const auto& hint : e->Hints()) Err().Line("hint: " + hint);
+    // One line each, whatever the names they quote hold.
+    for (const auto& hint : e->Hints()) Err().Line("hint: " + EscapeControls(hint));
   }
 }
 

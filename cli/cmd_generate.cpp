@@ -227,7 +227,7 @@ void RunOne(registry::RegistryApi& registry, generation::HostServices& host,
       report.hints.push_back("looked in " + Joined(report.searched, " and "));
       if (!o.json && !o.quiet) {
         progress.Clear();
-        for (const auto& hint : report.hints) Err().Line("hint: " + hint);
+        for (const auto& hint : report.hints) Err().Line("hint: " + EscapeControls(hint));
       }
     }
   } catch (const std::exception& e) {

@@ -52,6 +52,9 @@ check "... with no INF printed" empty "$work/out"
 check "... naming the value" has "$work/err" "Data File"
 
 # --- hints.
+run inf --printer $'Line\nBreak' --registry "$fixture"
+check "a hint quoting a name with a line feed stays one line" \
+  has_line "$work/err" 'hint: no printer is called "Line\nBreak"'
 run inf --printer "office  laser" --registry "$fixture"
 check "an unknown printer exits 1" rc_is 1
 check "the message stays first" bash -c "head -1 '$work/err' | grep -q '^Error [0-9]* : '"
@@ -198,6 +201,10 @@ if script -qc true /dev/null >/dev/null 2>&1; then
   script -qc "'$cli' generate --quiet --printer 'Office Laser' --registry '$fixture' --windows-dir '$windows' --out '$work/p3'" \
     /dev/null >"$work/tty" 2>&1 </dev/null
   check "--quiet shows no progress on a terminal" bash -c "[ ! -s '$work/tty' ]"
+  script -qc "'$cli' generate --all --registry '$fixture' --windows-dir '$windows' --out '$work/p4'" \
+    /dev/null >"$work/tty" 2>&1 </dev/null
+  check "--all shows each printer's step on a terminal" has "$work/tty" "[5/7] Office Laser"
+  check "a step's name keeps to its line" has "$work/tty" '[4/7] Line\nBreak'
 fi
 
 finish
