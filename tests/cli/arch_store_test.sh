@@ -116,6 +116,15 @@ check "links in a store package are not followed" \
   bash -c "[ ! -e '$work/s3/secret.txt' ] && [ ! -e '$work/s3/outdir' ] && [ ! -e '$work/s3/relative.txt' ]"
 check "links in a store package are reported" bash -c "grep -q 'not copied: secret.txt' '$work/err' && grep -q 'not copied: outdir' '$work/err'"
 
+# The package folder itself a link out of the Windows directory.
+mkdir -p "$work/elsewhere"
+inf "$work/elsewhere/gone.inf"
+echo secret >"$work/elsewhere/secret.txt"
+ln -s "$work/elsewhere" "$repo/gone.inf_amd64_1"
+run generate --printer Gone --registry "$fixture" --arch x64 --source store --windows-dir "$windows" --out "$work/s6"
+check "a package folder that links out is not copied (exit 1)" bash -c "[ $rc -eq 1 ] && [ ! -e '$work/s6' ]"
+rm "$repo/gone.inf_amd64_1"
+
 run generate --printer Gone --registry "$fixture" --arch x64 --source store --windows-dir "$windows" --out "$work/s4"
 check "a missing store folder exits 1" rc_is 1
 check "... naming the path looked for" has "$work/err" "$windows/System32/DriverStore/FileRepository/gone.inf_amd64_1"

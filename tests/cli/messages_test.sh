@@ -150,6 +150,11 @@ check "... and composes from it" bash -c "[ $rc -eq 0 ] && grep -q 'Laser Driver
 run list --registry "$work/system.hive"
 check "a hive given to --registry exits 1" rc_is 1
 check "... saying use --hive" has "$work/err" "use --hive"
+sed 's/CurrentControlSet/ControlSet002/' "$fixture" >"$work/cs2.reg"
+"$make_hive" "$work/cs2.hive" "$work/cs2.reg" || exit 1
+run list --hive "$work/cs2.hive"
+check "a hive without Select uses its only control set" bash -c "[ $rc -eq 0 ] && grep -qx 'Office Laser' '$work/out'"
+check "... and says so" bash -c "grep -q '^note: .*only control set, ControlSet002' '$work/err'"
 run list --hive "$work/system.hive" --json
 check "the hive lists the Japanese name" json "$work/out" '"プリンタ" in j'
 
