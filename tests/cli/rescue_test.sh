@@ -99,6 +99,13 @@ check "every printer done makes --all exit 0" rc_is 0
 check "the file found in System32 is copied" test -s "$work/rescue3/Gappy Driver/gone.dll"
 check "summary.txt lists every printer as done" \
   bash -c "[ \$(grep -c ': done\$' '$work/rescue3/summary.txt') -eq 7 ]"
+# The packages pass check for the architecture they were made for.
+run check --arch x64 "$work/rescue3/Laser X64"
+check "a rescued x64 package passes check --arch x64" rc_is 0
+run check --arch x86 "$work/rescue3/Laser X64"
+check "... and fails check for x86, which has no undecorated models" rc_is 1
+run check --arch x64 "$work/rescue2/Gappy Driver"
+check "a package with a missing file fails check naming it" bash -c "[ $rc -eq 1 ] && grep -q 'gone.dll' '$work/out'"
 run generate --all --hive "$config/SYSTEM" --windows-dir "$windows" --out "$work/rescue4" --arch x64 --quiet
 check "--all --quiet prints nothing when all is well" bash -c "[ $rc -eq 0 ] && [ ! -s '$work/out' ] && [ ! -s '$work/err' ]"
 
