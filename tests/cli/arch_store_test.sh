@@ -150,4 +150,16 @@ run generate --printer Dual --registry "$fixture" --arch x64 --source store --wi
 check "store without an InfPath exits 1 and writes nothing" bash -c "[ $rc -eq 1 ] && [ ! -e '$work/a4' ]"
 check "... saying there is no InfPath" has "$work/err" "has no InfPath value"
 
+# --- --all --source auto: each printer from where its package is.
+run generate --all --registry "$fixture" --arch x64 --source auto --windows-dir "$windows" --out "$work/all"
+check "--all --source auto exits 3 (composed ones miss files)" rc_is 3
+check "--all --source auto: each printer's source in the index" json "$work/all/index.json" '
+  j["source"] == "auto" and
+  {p["printer"]: (p["source"], p["status"]) for p in j["printers"]} == {
+    "Signed": ("store", "done"), "Unsigned": ("store", "done"), "Modern": ("store", "done"),
+    "Linky": ("store", "done"), "Dual": ("composed", "done"), "Gone": ("composed", "files missing"),
+    "Outside": ("composed", "files missing"), "Climb": ("composed", "files missing")}'
+check "--all --source auto: the store packages are copied" \
+  bash -c "[ -f '$work/all/Signed Driver/amd64/sub/deep.gpd' ] && [ -f '$work/all/Modern V4/modern.inf' ] && [ ! -e '$work/all/Modern V4/vormlan.inf' ]"
+
 finish
