@@ -140,6 +140,10 @@ fi
 # --- the registry from standard input, control-set exports, a hive by mistake.
 "$cli" list --registry - <"$fixture" >"$work/out" 2>"$work/err"; rc=$?
 check "--registry - reads standard input" bash -c "[ $rc -eq 0 ] && grep -qx 'Office Laser' '$work/out'"
+sed '1s/.*/Windows Registry Editor Version 5.00/; s/$/\r/' "$fixture" | iconv -f UTF-8 -t UTF-16LE >"$work/utf16.reg"
+"$cli" list --registry - <"$work/utf16.reg" >"$work/out" 2>"$work/err"; rc=$?
+check "--registry - reads a UTF-16LE export without a byte-order mark" \
+  bash -c "[ $rc -eq 0 ] && grep -qx 'プリンタ' '$work/out' && grep -qx 'Office Laser' '$work/out'"
 sed 's/CurrentControlSet/ControlSet001/' "$fixture" >"$work/cs1.reg"
 run list --registry "$work/cs1.reg"
 check "an export of ControlSet001 lists its printers" bash -c "[ $rc -eq 0 ] && grep -qx 'Office Laser' '$work/out'"
