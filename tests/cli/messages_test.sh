@@ -181,6 +181,13 @@ check "help lists the commands" bash -c "[ $rc -eq 0 ] && grep -q generate '$wor
 run help generate
 check "help generate lists its options and exit codes" \
   bash -c "[ $rc -eq 0 ] && grep -q -- '--source' '$work/out' && grep -q '3 written but some driver files' '$work/out'"
+for command in list inf generate check; do
+  run help "$command"
+  check "help $command lists the exit statuses" bash -c "[ $rc -eq 0 ] && grep -q 'Exit status: 0 .*1 .*2 usage' '$work/out'"
+done
+run generate -p x -o y --registry "$fixture"
+check "generate -p x -o y takes -p and -o (only --windows-dir is missing)" \
+  bash -c "[ $rc -eq 2 ] && grep -q -- '--windows-dir is required' '$work/err' && ! grep -q -- '--printer' '$work/err'"
 run generate --help
 check "generate --help is help generate" bash -c "[ $rc -eq 0 ] && grep -q -- '--windows-dir' '$work/out'"
 run help nothing
