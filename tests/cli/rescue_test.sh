@@ -111,16 +111,16 @@ check "--all --quiet prints nothing when all is well" bash -c "[ $rc -eq 0 ] && 
 
 # Drivers named like the files written beside the folders get other folders.
 { printf 'REGEDIT4\r\n'
-  for d in index.json Summary.TXT; do
+  for d in index.json Summary.TXT aux.Driver 'lpt1 .x'; do
     printf '\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\%s]\r\n"Printer Driver"="%s"\r\n' "P $d" "$d"
     printf '\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3\\%s]\r\n"Data File"="shared.gpd"\r\n"Driver"="unidrv.dll"\r\n"Dependent Files"=hex(7):00\r\n' "$d"
   done; } >"$work/names.reg"
 run generate --all --registry "$work/names.reg" --windows-dir "$windows" --out "$work/rescue5" --arch x64
-check "drivers called index.json and summary.txt: exit 0" rc_is 0
+check "drivers called index.json, summary.txt and devices with an extension: exit 0" rc_is 0
 check "... their packages and the index are all written" \
-  bash -c "[ -f '$work/rescue5/index.json' ] && [ -f '$work/rescue5/summary.txt' ] && [ \$(ls '$work/rescue5' | wc -l) -eq 4 ]"
+  bash -c "[ -f '$work/rescue5/index.json' ] && [ -f '$work/rescue5/summary.txt' ] && [ \$(ls '$work/rescue5' | wc -l) -eq 6 ]"
 check "... the index names their folders" json "$work/rescue5/index.json" '
-  sorted(p["folder"] for p in j["printers"]) == ["Summary.TXT (2)", "index.json (2)"]'
+  sorted(p["folder"] for p in j["printers"]) == ["Summary.TXT (2)", "aux_.Driver", "index.json (2)", "lpt1 _.x"]'
 
 # Nothing is written outside --out (the Windows dir is untouched).
 check "nothing written into the Windows directory" \
