@@ -159,6 +159,12 @@ sed 's/CurrentControlSet/ControlSet002/' "$fixture" >"$work/cs2.reg"
 run list --hive "$work/cs2.hive"
 check "a hive without Select uses its only control set" bash -c "[ $rc -eq 0 ] && grep -qx 'Office Laser' '$work/out'"
 check "... and says so" bash -c "grep -q '^note: .*only control set, ControlSet002' '$work/err'"
+head -c 5000 "$work/system.hive" >"$work/truncated.hive"
+echo "not a hive" >"$work/text.hive"
+for bad in truncated text; do
+  run inf --printer "Office Laser" --hive "$work/$bad.hive"
+  check "a $bad hive exits 1 naming the file" bash -c "[ $rc -eq 1 ] && grep -qF '$work/$bad.hive' '$work/err' && [ ! -s '$work/out' ]"
+done
 run list --hive "$work/system.hive" --json
 check "the hive lists the Japanese name" json "$work/out" '"プリンタ" in j'
 
