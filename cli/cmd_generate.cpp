@@ -251,6 +251,9 @@ int StatusOf(const std::vector<RunReport>& reports) {
 int RunAll(registry::RegistryApi& registry, generation::HostServices& host, const Options& o,
            Progress& progress) {
   const std::string& root = o.out;
+  // What goes before a name in root: "rescue/" gives "rescue/HP", not "rescue//HP".
+  std::string prefix = root;
+  if (prefix.back() != '/' && prefix.back() != host.Separator()) prefix += host.Separator();
   if (const auto reason = host.CreateDirectoryTree(root)) {
     throw Exception("Cannot create directory " + Quoted(host.DisplayPath(root)) + ": " + *reason);
   }
@@ -294,8 +297,7 @@ int RunAll(registry::RegistryApi& registry, generation::HostServices& host, cons
       progress.Clear();
       Out().Line(EscapeControls(names[p]) + " -> " + package.folder);
     }
-    RunOne(registry, host, names[p], root + host.Separator() + package.folder, o, package.report,
-           progress);
+    RunOne(registry, host, names[p], prefix + package.folder, o, package.report, progress);
     package.done = true;
   }
   progress.Clear();
@@ -319,8 +321,8 @@ int RunAll(registry::RegistryApi& registry, generation::HostServices& host, cons
     reports.push_back(std::move(report));
   }
   if (names.empty()) summary = "No printers.\n";
-  host.SaveFile(root + host.Separator() + kIndexFile, JsonText(index) + "\n");
-  host.SaveFile(root + host.Separator() + kSummaryFile, summary);
+  host.SaveFile(prefix + kIndexFile, JsonText(index) + "\n");
+  host.SaveFile(prefix + kSummaryFile, summary);
   if (o.json) {
     Out().Line(JsonText(index));
   } else if (!o.quiet) {

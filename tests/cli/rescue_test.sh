@@ -106,6 +106,11 @@ run check --arch x86 "$work/rescue3/Laser X64"
 check "... and fails check for x86, which has no undecorated models" rc_is 1
 run check --arch x64 "$work/rescue2/Gappy Driver"
 check "a package with a missing file fails check naming it" bash -c "[ $rc -eq 1 ] && grep -q 'gone.dll' '$work/out'"
+run generate --all --hive "$config/SYSTEM" --windows-dir "$windows" --out "$work/rescue3/" --arch x64 --json
+check "a second --all run into the same folder keeps every file" \
+  json "$work/out" 'all(p["copied"] == [] and p["kept"] and p["status"] == "done" for p in j["printers"])'
+check "--out with a trailing / gives no doubled separator" \
+  json "$work/out" 'all("//" not in p["out"] for p in j["printers"])'
 run generate --all --hive "$config/SYSTEM" --windows-dir "$windows" --out "$work/rescue4" --arch x64 --quiet
 check "--all --quiet prints nothing when all is well" bash -c "[ $rc -eq 0 ] && [ ! -s '$work/out' ] && [ ! -s '$work/err' ]"
 
