@@ -27,6 +27,15 @@ check "... and prints no INF" empty "$work/out"
 run inf --printer "プリンタ" --registry "$fixture"
 check "inf of the Japanese name finds its own driver" \
   bash -c "[ $rc -eq 0 ] && grep -q 'Kana Driver' '$work/out'"
+{ cat "$fixture"; printf '\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Café Ωmega]\n"Printer Driver"="Laser Driver"\n'; } >"$work/cafe.reg"
+"$make_hive" "$work/cafe.hive" "$work/cafe.reg" || exit 1
+for source in "--registry $work/cafe.reg" "--hive $work/cafe.hive"; do
+  run inf --printer "CAFÉ ΩMEGA" $source
+  check "non-ASCII names match without regard to case (${source%% *})" \
+    bash -c "[ $rc -eq 0 ] && grep -q '\"Laser Driver\" = KELInstSec' '$work/out'"
+  run inf --printer "cafe ωmega" $source
+  check "... but not without their accents (${source%% *})" rc_is 1
+done
 run inf --printer "Cyrillic" --registry "$fixture"
 check "a driver name Windows-1252 cannot hold exits 1" rc_is 1
 check "... naming the value" has "$work/err" "Драйвер"
