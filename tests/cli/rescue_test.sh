@@ -113,6 +113,9 @@ check "--out with a trailing / gives no doubled separator" \
   json "$work/out" 'all("//" not in p["out"] for p in j["printers"])'
 run generate --all --hive "$config/SYSTEM" --windows-dir "$windows" --out "$work/rescue4" --arch x64 --quiet
 check "--all --quiet prints nothing when all is well" bash -c "[ $rc -eq 0 ] && [ ! -s '$work/out' ] && [ ! -s '$work/err' ]"
+run generate --all --hive "$work/broken.hive" --windows-dir "$windows" --out "$work/rescue6" --arch x64 --quiet
+check "--all --quiet still prints the errors, and only them" \
+  bash -c "[ $rc -eq 1 ] && [ ! -s '$work/out' ] && grep -q '^Error 2 : ' '$work/err' && ! grep -q -- ' -> ' '$work/err'"
 
 # Drivers named like the files written beside the folders get other folders.
 { printf 'REGEDIT4\r\n'
