@@ -20,7 +20,12 @@ void AddArchOption(CLI::App& command, ArchOption& option) {
 }
 
 generation::InfEncoding InfEncodingOption::Get() const {
-  return name == "utf-16" ? generation::InfEncoding::Utf16 : generation::InfEncoding::CodePage;
+  // The option's check accepts any case and leaves the value as given.
+  std::string lower = name;
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower == "utf-16" ? generation::InfEncoding::Utf16 : generation::InfEncoding::CodePage;
 }
 
 void AddInfEncodingOption(CLI::App& command, InfEncodingOption& option) {
@@ -49,7 +54,8 @@ void RequireOption(const CLI::App& command, const std::string& name, const std::
 void PrintError(const std::exception& error) {
   Err().Line(ErrorBoxText(error.what()));
   if (const auto* e = dynamic_cast<const Exception*>(&error)) {
-    for (const auto& hint : e->Hints()) Err().Line("hint: " + hint);
+    // One line each, whatever the names they quote hold.
+    for (const auto& hint : e->Hints()) Err().Line("hint: " + EscapeControls(hint));
   }
 }
 

@@ -1,5 +1,6 @@
 #include "cli/FolderNames.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -11,8 +12,10 @@ namespace {
 constexpr std::size_t kMaxBytes = 120;
 
 bool IsDeviceName(const std::string& name) {
-  // The part before the first dot decides, as it does for Windows.
-  const std::string stem = unicode::Fold(name.substr(0, name.find('.')));
+  // The part before the first dot decides, as it does for Windows, which
+  // also ignores blanks at its end.
+  std::string stem = unicode::Fold(name.substr(0, name.find('.')));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
   static const std::array<const char*, 4> kPlain = {"CON", "PRN", "AUX", "NUL"};
   for (const char* device : kPlain) {
     if (stem == device) return true;
@@ -41,8 +44,14 @@ std::string SafeFolderName(const std::string& text) {
   while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
   while (!name.empty() && name.front() == ' ') name.erase(0, 1);
   if (name.empty()) return "driver";
-  if (IsDeviceName(name)) name += '_';
+  // The mark goes into the part before the first dot: "CON.txt_" would still
+  // name the device.
+  if (IsDeviceName(name)) name.insert(std::min(name.find('.'), name.size()), "_");
   return name;
+}
+
+void FolderNamer::Reserve(const std::string& name) {
+  taken_.insert(unicode::Fold(name));
 }
 
 std::string FolderNamer::Next(const std::string& text) {

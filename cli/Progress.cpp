@@ -18,7 +18,14 @@ Progress::~Progress() {
 
 void Progress::Show(const std::string& text) {
   if (!shown_) return;
-  std::string line = text.size() > kMaxWidth ? text.substr(0, kMaxWidth - 3) + "..." : text;
+  // A name's line break would end the line that is rewritten; a cut inside a
+  // UTF-8 character would show a broken one.
+  std::string line = EscapeControls(text);
+  if (line.size() > kMaxWidth) {
+    std::size_t cut = kMaxWidth - 3;
+    while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+    line = line.substr(0, cut) + "...";
+  }
   const std::size_t width = line.size();
   if (width < width_) line.append(width_ - width, ' ');
   width_ = width;

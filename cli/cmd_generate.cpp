@@ -26,6 +26,10 @@ namespace {
 
 using generation::Arch;
 
+// The files generate --all writes beside the package folders.
+constexpr char kIndexFile[] = "index.json";
+constexpr char kSummaryFile[] = "summary.txt";
+
 struct Options {
   std::string printer;
   bool all = false;
@@ -64,6 +68,21 @@ std::string Joined(const std::vector<std::string>& items, const std::string& sep
   std::string text;
   for (const auto& item : items) text += (text.empty() ? "" : separator) + item;
   return text;
+}
+
+// text with its line ends as "\n" and each further line indented, so that
+// a summary entry's own lines are told from the next entry.
+std::string ContinuedLines(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      out += "\n  ";
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
 }
 
 // The driver-store package the registration names, or why there is none.
@@ -138,6 +157,7 @@ void RunStore(generation::HostServices& host, const std::string& outDir, Arch ar
                  ", which the target system must have");
   }
   for (const auto& skipped : copied.skipped) messages.Warn("not copied: " + skipped);
+  for (const auto& name : report.kept) messages.Say("kept: " + name + " (already there)");
 }
 
 void RunComposed(registry::RegistryApi& registry, generation::HostServices& host,
@@ -186,18 +206,19 @@ void RunOne(registry::RegistryApi& registry, generation::HostServices& host,
       if (choice.location) {
         if (o.from == "auto") messages.Say("source: the driver store's own package");
         RunStore(host, outDir, report.arch, choice, report, messages);
-        return;
-      }
-      if (o.from == "store") {
+      } else if (o.from == "store") {
         auto hints = LookupHints(registry, printer, report.arch);
         if (choice.driver != nullptr && choice.driver->version != 4) {
           hints.push_back("--source composed writes an INF for the installed driver instead");
         }
         throw Exception("No driver-store package to copy: " + choice.why, std::move(hints));
+      } else {
+        messages.Say("source: a composed INF (" + choice.why + ")");
       }
-      messages.Say("source: a composed INF (" + choice.why + ")");
     }
-    RunComposed(registry, host, printer, outDir, o, report, messages, progress);
+    if (report.source != "store") {
+      RunComposed(registry, host, printer, outDir, o, report, messages, progress);
+    }
     for (const auto& name : report.differing) {
       messages.Warn("kept " + name + " in " + Quoted(host.DisplayPath(outDir)) +
                     " differs from the driver's file; it was not replaced");
@@ -206,7 +227,7 @@ void RunOne(registry::RegistryApi& registry, generation::HostServices& host,
       report.hints.push_back("looked in " + Joined(report.searched, " and "));
       if (!o.json && !o.quiet) {
         progress.Clear();
-        for (const auto& hint : report.hints) Err().Line("hint: " + hint);
+        for (const auto& hint : report.hints) Err().Line("hint: " + EscapeControls(hint));
       }
     }
   } catch (const std::exception& e) {
@@ -230,6 +251,9 @@ int StatusOf(const std::vector<RunReport>& reports) {
 int RunAll(registry::RegistryApi& registry, generation::HostServices& host, const Options& o,
            Progress& progress) {
   const std::string& root = o.out;
+  // What goes before a name in root: "rescue/" gives "rescue/HP", not "rescue//HP".
+  std::string prefix = root;
+  if (prefix.back() != '/' && prefix.back() != host.Separator()) prefix += host.Separator();
   if (const auto reason = host.CreateDirectoryTree(root)) {
     throw Exception("Cannot create directory " + Quoted(host.DisplayPath(root)) + ": " + *reason);
   }
@@ -246,6 +270,8 @@ int RunAll(registry::RegistryApi& registry, generation::HostServices& host, cons
   std::map<std::string, std::size_t> byDriver;  // folded driver name -> package
   std::vector<std::size_t> packageOf;           // printer -> package
   FolderNamer namer;
+  namer.Reserve(kIndexFile);
+  namer.Reserve(kSummaryFile);
   for (const auto& name : names) {
     const auto registration = generation::DescribePrinter(registry, name);
     const std::string key =
@@ -271,8 +297,7 @@ int RunAll(registry::RegistryApi& registry, generation::HostServices& host, cons
       progress.Clear();
       Out().Line(EscapeControls(names[p]) + " -> " + package.folder);
     }
-    RunOne(registry, host, names[p], root + host.Separator() + package.folder, o, package.report,
-           progress);
+    RunOne(registry, host, names[p], prefix + package.folder, o, package.report, progress);
     package.done = true;
   }
   progress.Clear();
@@ -290,14 +315,14 @@ int RunAll(registry::RegistryApi& registry, generation::HostServices& host, cons
     entry["folder"] = package.folder;
     index["printers"].push_back(entry);
     summary += EscapeControls(names[p]) + " -> " + package.folder + ": " + report.Status();
-    if (report.error) summary += ": " + *report.error;
+    if (report.error) summary += ": " + ContinuedLines(*report.error);
     if (!report.missing.empty()) summary += ": " + Joined(report.missing, ", ");
     summary += "\n";
     reports.push_back(std::move(report));
   }
   if (names.empty()) summary = "No printers.\n";
-  host.SaveFile(root + host.Separator() + "index.json", JsonText(index) + "\n");
-  host.SaveFile(root + host.Separator() + "summary.txt", summary);
+  host.SaveFile(prefix + kIndexFile, JsonText(index) + "\n");
+  host.SaveFile(prefix + kSummaryFile, summary);
   if (o.json) {
     Out().Line(JsonText(index));
   } else if (!o.quiet) {
@@ -305,6 +330,21 @@ int RunAll(registry::RegistryApi& registry, generation::HostServices& host, cons
     Out().Text(summary);
   }
   return StatusOf(reports);
+}
+
+// The JSON of a run that ended before any printer was packaged: the
+// printer's report, or with --all an index without printers.
+nlohmann::ordered_json FailedJson(const Options& o, const std::exception& error) {
+  RunReport report;
+  report.printer = o.printer;
+  report.arch = o.arch.Get();
+  report.error = ErrorBoxText(error.what());
+  if (const auto* hinted = dynamic_cast<const Exception*>(&error)) report.hints = hinted->Hints();
+  if (!o.all) return ToJson(report);
+  return {{"arch", std::string(generation::InfoOf(report.arch).name)},
+          {"source", o.from},
+          {"printers", nlohmann::ordered_json::array()},
+          {"error", ToJson(report)["error"]}};
 }
 
 }  // namespace
@@ -364,6 +404,7 @@ void AddGenerateCommand(CLI::App& app, int& status) {
       throw;
     } catch (const std::exception& e) {
       PrintError(e);
+      if (o->json) Out().Line(JsonText(FailedJson(*o, e)));
       status = kExitError;
       return;
     }
@@ -373,6 +414,7 @@ void AddGenerateCommand(CLI::App& app, int& status) {
       } catch (const std::exception& e) {
         progress.Clear();
         PrintError(e);
+        if (o->json) Out().Line(JsonText(FailedJson(*o, e)));
         status = kExitError;
       }
       return;

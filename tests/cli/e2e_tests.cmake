@@ -1,0 +1,13 @@
+# End-to-end tests of vormlan-cli as a user runs it on Linux: shell scripts
+# over fixture exports in tests/data/cli and hives made from them at test time.
+if(NOT CMAKE_CROSSCOMPILING AND TARGET make-test-hive)
+  add_test(NAME cli_rescue
+           COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/rescue_test.sh" "${CMAKE_SOURCE_DIR}"
+                   $<TARGET_FILE:vormlan-cli> $<TARGET_FILE:make-test-hive>)
+  add_test(NAME cli_arch_store
+           COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/arch_store_test.sh" "${CMAKE_SOURCE_DIR}"
+                   $<TARGET_FILE:vormlan-cli>)
+  add_test(NAME cli_messages
+           COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/messages_test.sh" "${CMAKE_SOURCE_DIR}"
+                   $<TARGET_FILE:vormlan-cli> $<TARGET_FILE:make-test-hive>)
+endif()

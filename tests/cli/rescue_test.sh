@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# End-to-end test of the offline rescue: the SYSTEM hive of a mounted 64-bit
+# Windows disk, its printers listed with their drivers, and every printer's
+# driver packaged with generate --all (folders, index.json, summary.txt and
+# the exit statuses 0, 3 and 1).
+# Usage: rescue_test.sh SOURCE_DIR CLI MAKE_TEST_HIVE
+set -u
+src="$1"; cli="$2"; make_hive="$3"
+. "$src/tests/cli/e2e_lib.sh"
+fixture="$src/tests/data/cli/rescue.reg"
+
+# The mounted disk: the hive where Windows keeps it, the x64 version 3 store
+# with names in other cases than the registry's.
+windows="$work/mnt/Windows"
+config="$windows/System32/config"
+spool="$windows/System32/spool/drivers/x64/3"
+mkdir -p "$config" "$spool"
+"$make_hive" --control-set 1 "$config/SYSTEM" "$fixture" || { echo "make-test-hive failed"; exit 1; }
+for f in Laser.GPD UNIDRV.DLL unidrvui.DLL Unidrv.hlp LASER-RES.dll shared.gpd FAX.gpd gappy.gpd; do
+  echo "$f bytes" >"$spool/$f"
+done
+# A failing printer besides: its driver is registered nowhere.
+{ cat "$fixture"; printf '\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Broken]\r\n"Name"="Broken"\r\n"Printer Driver"="No Such Driver"\r\n'; } >"$work/broken.reg"
+"$make_hive" --control-set 1 "$work/broken.hive" "$work/broken.reg" || exit 1
+touch "$work/ready"
+
+# --- list --drivers over the hive: names, ports, each environment.
+run list --hive "$config/SYSTEM" --drivers
+check "list --drivers exits 0" rc_is 0
+check "list --drivers says nothing on stderr (Select names the control set)" empty "$work/err"
+check "list --drivers: the x64-only driver with its details" \
+  has_line "$work/out" '  x64: version 3; manufacturer Laser Works; driver version 1.2.3.4; inf C:\Windows\System32\DriverStore\FileRepository\laser.inf_amd64_1\laser.inf'
+check "list --drivers: port" has_line "$work/out" '  port: IP_10.0.0.7'
+check "list --drivers: driver" has_line "$work/out" '  driver: Laser X64'
+check "list --drivers: a driver of two environments lists both" \
+  bash -c "grep -A4 -x 'Front Desk' '$work/out' | grep -qx '  x86: version 3' && grep -A4 -x 'Front Desk' '$work/out' | grep -qx '  x64: version 3; manufacturer Shared Inc'"
+check "list --drivers: every printer" bash -c "[ \$(grep -c '^[^ ]' '$work/out') -eq 7 ]"
+
+run list --hive "$config/SYSTEM" --drivers --json
+check "list --drivers --json exits 0" rc_is 0
+check "list --drivers --json shape" json "$work/out" '
+  isinstance(j, list) and len(j) == 7 and
+  [p for p in j if p["name"] == "Office Laser"][0] == {
+    "name": "Office Laser", "port": "IP_10.0.0.7", "driver": "Laser X64",
+    "environments": [{"arch": "x64", "environment": "Windows x64", "version": 3,
+      "infPath": "C:\\Windows\\System32\\DriverStore\\FileRepository\\laser.inf_amd64_1\\laser.inf",
+      "manufacturer": "Laser Works", "driverVersion": "1.2.3.4"}]} and
+  [e["arch"] for p in j if p["name"] == "Back Office" for e in p["environments"]] == ["x86", "x64"] and
+  "port" not in [p for p in j if p["name"] == "Gappy"][0]'
+
+# --- generate --all: a failing printer, a missing file, the others done.
+run generate --all --hive "$work/broken.hive" --windows-dir "$windows" --out "$work/rescue1" --arch x64
+check "a failing printer makes --all exit 1" rc_is 1
+check "the failing printer's error is on stderr" has "$work/err" "Error 2 : "
+r="$work/rescue1"
+check "index.json is written despite the failure" json "$r/index.json" '
+  j["arch"] == "x64" and j["source"] == "composed" and len(j["printers"]) == 8 and
+  [p["status"] for p in j["printers"] if p["printer"] == "Broken"] == ["failed"] and
+  [p["error"]["message"] for p in j["printers"] if p["printer"] == "Broken"][0].startswith("Error 2 : ") and
+  [p["status"] for p in j["printers"] if p["printer"] == "Gappy"] == ["files missing"] and
+  [p["missing"] for p in j["printers"] if p["printer"] == "Gappy"] == [["gone.dll"]] and
+  all(p["status"] == "done" and p["error"] is None
+      for p in j["printers"] if p["printer"] not in ("Broken", "Gappy"))'
+check "the other printers' packages are written" test -s "$r/Laser X64/vormlan.inf"
+check "a package's files keep the registry's spelling" \
+  bash -c "[ \"\$(cat '$r/Laser X64/laser.gpd')\" = 'Laser.GPD bytes' ] && [ -f '$r/Laser X64/laser-res.dll' ]"
+check "the x64 package's INF is decorated for x64" has "$r/Laser X64/vormlan.inf" '[KEL.NTamd64]'
+check "summary.txt: done" has_line "$r/summary.txt" "Office Laser -> Laser X64: done"
+check "summary.txt: files missing, named" has_line "$r/summary.txt" "Gappy -> Gappy Driver: files missing: gone.dll"
+check "summary.txt: the error" bash -c "grep -q '^Broken -> No Such Driver: failed: Error 2 : ' '$r/summary.txt'"
+check "summary.txt: the error's second line is indented, without a CR" \
+  bash -c "grep -qx '  :Unable read MULTI_SZ value.' '$r/summary.txt' && ! grep -q \$'\\r' '$r/summary.txt'"
+check "the failed printer's folder holds no package" test ! -e "$r/No Such Driver/vormlan.inf"
+check "the missing file's package is written" test -s "$r/Gappy Driver/vormlan.inf"
+
+# Printers sharing a driver (named in another case) share one package.
+check "a shared driver is packaged once" json "$r/index.json" '
+  len({p["folder"] for p in j["printers"] if p["printer"] in ("Front Desk", "Back Office")}) == 1'
+check "only one folder for the shared driver" \
+  bash -c "[ \$(ls '$r' | grep -ci '^shared driver') -eq 1 ]"
+
+# Folder names safe for Windows and Linux, kept apart when they collide.
+check "unsafe driver names make distinct safe folders" json "$r/index.json" '
+  sorted(p["folder"] for p in j["printers"] if p["printer"].startswith("Fax")) == ["Fax_ A_B", "Fax_ A_B (2)"]
+  and [p["folder"] for p in j["printers"] if p["printer"] == "Console"] == ["CON_"]'
+check "both colliding packages are on disk" \
+  bash -c "[ -s '$r/Fax_ A_B/vormlan.inf' ] && [ -s '$r/Fax_ A_B (2)/vormlan.inf' ] && [ -s '$r/CON_/vormlan.inf' ]"
+check "each folder's INF is its own driver's" json "$r/index.json" '
+  all(("\"" + p["driver"] + "\" = KELInstSec") in open(sys.argv[1].rsplit("/", 1)[0] + "/" + p["folder"] + "/vormlan.inf", encoding="latin-1").read()
+      for p in j["printers"] if p["printer"] in ("Fax One", "Fax Two", "Console"))'
+
+# --- the same disk without the failing printer: 3, then 0 once the file is there.
+run generate --all --hive "$config/SYSTEM" --windows-dir "$windows" --out "$work/rescue2" --arch x64
+check "a missing file makes --all exit 3" rc_is 3
+check "the missing file is named in the summary on stdout" has "$work/out" "Gappy -> Gappy Driver: files missing: gone.dll"
+echo gone >"$windows/System32/gone.dll"
+run generate --all --hive "$config/SYSTEM" --windows-dir "$windows" --out "$work/rescue3" --arch x64
+check "every printer done makes --all exit 0" rc_is 0
+check "the file found in System32 is copied" test -s "$work/rescue3/Gappy Driver/gone.dll"
+check "summary.txt lists every printer as done" \
+  bash -c "[ \$(grep -c ': done\$' '$work/rescue3/summary.txt') -eq 7 ]"
+# The packages pass check for the architecture they were made for.
+run check --arch x64 "$work/rescue3/Laser X64"
+check "a rescued x64 package passes check --arch x64" rc_is 0
+run check --arch x86 "$work/rescue3/Laser X64"
+check "... and fails check for x86, which has no undecorated models" rc_is 1
+run check --arch x64 "$work/rescue2/Gappy Driver"
+check "a package with a missing file fails check naming it" bash -c "[ $rc -eq 1 ] && grep -q 'gone.dll' '$work/out'"
+run generate --all --hive "$config/SYSTEM" --windows-dir "$windows" --out "$work/rescue3/" --arch x64 --json
+check "a second --all run into the same folder keeps every file" \
+  json "$work/out" 'all(p["copied"] == [] and p["kept"] and p["status"] == "done" for p in j["printers"])'
+check "--out with a trailing / gives no doubled separator" \
+  json "$work/out" 'all("//" not in p["out"] for p in j["printers"])'
+run generate --all --hive "$config/SYSTEM" --windows-dir "$windows" --out "$work/rescue4" --arch x64 --quiet
+check "--all --quiet prints nothing when all is well" bash -c "[ $rc -eq 0 ] && [ ! -s '$work/out' ] && [ ! -s '$work/err' ]"
+run generate --all --hive "$work/broken.hive" --windows-dir "$windows" --out "$work/rescue6" --arch x64 --quiet
+check "--all --quiet still prints the errors, and only them" \
+  bash -c "[ $rc -eq 1 ] && [ ! -s '$work/out' ] && grep -q '^Error 2 : ' '$work/err' && ! grep -q -- ' -> ' '$work/err'"
+
+# Drivers named like the files written beside the folders get other folders.
+{ printf 'REGEDIT4\r\n'
+  for d in index.json Summary.TXT aux.Driver 'lpt1 .x'; do
+    printf '\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\%s]\r\n"Printer Driver"="%s"\r\n' "P $d" "$d"
+    printf '\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3\\%s]\r\n"Data File"="shared.gpd"\r\n"Driver"="unidrv.dll"\r\n"Dependent Files"=hex(7):00\r\n' "$d"
+  done; } >"$work/names.reg"
+run generate --all --registry "$work/names.reg" --windows-dir "$windows" --out "$work/rescue5" --arch x64
+check "drivers called index.json, summary.txt and devices with an extension: exit 0" rc_is 0
+check "... their packages and the index are all written" \
+  bash -c "[ -f '$work/rescue5/index.json' ] && [ -f '$work/rescue5/summary.txt' ] && [ \$(ls '$work/rescue5' | wc -l) -eq 6 ]"
+check "... the index names their folders" json "$work/rescue5/index.json" '
+  sorted(p["folder"] for p in j["printers"]) == ["Summary.TXT (2)", "aux_.Driver", "index.json (2)", "lpt1 _.x"]'
+
+# Nothing is written outside --out (the Windows dir is untouched).
+check "nothing written into the Windows directory" \
+  bash -c "[ -z \"\$(find '$windows' -newer '$work/ready' -type f ! -name gone.dll)\" ]"
+
+finish
