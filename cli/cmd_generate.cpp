@@ -1,6 +1,7 @@
 // vormlan-cli generate: packages a printer's driver (or every printer's)
 // into a directory, composing an INF or copying the driver store's package.
 
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -83,6 +84,19 @@ std::string ContinuedLines(const std::string& text) {
     }
   }
   return out;
+}
+
+// A --windows-dir that is not there would report every driver file missing:
+// say so once instead.
+void RequireWindowsDirectory(const std::string& windowsDir) {
+  if (windowsDir.empty()) return;
+  std::u8string name(windowsDir.begin(), windowsDir.end());
+  std::error_code error;
+  if (std::filesystem::is_directory(std::filesystem::path(name), error)) return;
+  throw Exception(
+      "The Windows directory \"" + windowsDir + "\" given by --windows-dir is not a directory",
+      {"--windows-dir names the folder that holds System32 (on a mounted disk, "
+       "for example /mnt/win/Windows)"});
 }
 
 // The driver-store package the registration names, or why there is none.
@@ -397,6 +411,7 @@ void AddGenerateCommand(CLI::App& app, int& status) {
     std::unique_ptr<generation::HostServices> host;
     try {
       registry = OpenRegistry(o->source);
+      RequireWindowsDirectory(o->windowsDir);
       host = MakeSystemHost(o->windowsDir);
       host->SetByteProgress(
           [&progress](std::uint64_t done, std::uint64_t total) { progress.Bytes(done, total); });

@@ -136,6 +136,11 @@ check "generate --all --json whose --out cannot be made exits 1" rc_is 1
 check "... with an index holding the error" json "$work/out" '
   j["printers"] == [] and "Cannot create directory" in j["error"]["message"]'
 
+run generate --printer "Office Laser" --registry "$fixture" --windows-dir "$work/no-windows" --out "$work/nw"
+check "a --windows-dir that is not there exits 1" rc_is 1
+check "... naming it" has "$work/err" "\"$work/no-windows\" given by --windows-dir is not a directory"
+check "... before anything is written" test ! -e "$work/nw"
+
 # --- write failures.
 if [ -w /dev/full ]; then
   "$cli" list --registry "$fixture" >/dev/full 2>"$work/err"; rc=$?
