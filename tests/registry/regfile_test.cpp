@@ -3,9 +3,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "registry/RegFile.h"
 #include "tests/support/TestSupport.h"
@@ -415,6 +421,18 @@ TEST(RegFileDisk, StreamsAndDevicesAreReadInBoundedChunks) {
   EXPECT_EQ(Data(reg, "S", "a", value_type::Sz), std::string("b\0", 2));
 
 #ifndef _WIN32
+  // A named pipe is read like standard input, to its end.
+  const auto fifo = dir.Path() / "pipe.reg";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::thread writer([&fifo] {
+    std::ofstream out(fifo, std::ios::binary);
+    out << kV4 << "[HKLM\\P]\n\"c\"=\"d\"\n";
+  });
+  MemoryRegistry fromPipe;
+  LoadRegFile(fromPipe, fifo.string());
+  writer.join();
+  EXPECT_EQ(Data(fromPipe, "P", "c", value_type::Sz), std::string("d\0", 2));
+
   try {
     LoadRegFile(reg, "/dev/zero");
     FAIL() << "loaded /dev/zero";
