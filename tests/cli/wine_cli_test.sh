@@ -133,6 +133,16 @@ expect_rc 0 "generate --inf-encoding utf-16"
   fail "generate --inf-encoding utf-16: no byte-order mark"
 judge "$work/cyr" "generate --inf-encoding utf-16"
 
+# --- Paths in messages with Windows' separator only.
+printf 'a file\r\n' >"$work/afile"
+run generate --printer "Laser Three" --out "$(winpath "$work/afile")\\pkg" >"$work/out" 2>&1
+expect_rc 1 "--out below a file"
+contains "$work/out" "Cannot create directory \"$(winpath "$work/afile")\\pkg\": " "--out below a file"
+if grep -q '/' "$work/out"; then fail "--out below a file: a path with '/'"; sed 's/^/  | /' "$work/out"; fi
+run generate --printer "Arch Laser" --arch arm64 --out "$(winpath "$work/arm")" >"$work/out" 2>&1
+expect_rc 1 "x64-only driver with --arch arm64"
+contains "$work/out" "hint: registered for x64: add --arch x64" "x64-only driver with --arch arm64"
+
 # --- One CR LF a line on both streams, never CR CR LF.
 run inf --printer "Orphan" >"$work/out" 2>"$work/err"
 expect_rc 1 "inf for a printer without a driver"
