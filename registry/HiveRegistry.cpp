@@ -18,6 +18,7 @@
 #include "common/Unicode.h"
 #include "registry/ControlSet.h"
 #include "registry/ErrorTexts.h"
+#include "registry/KeyPath.h"
 
 namespace vormlan::registry {
 namespace {
@@ -62,20 +63,6 @@ std::uint32_t Le32(std::string_view bytes, std::size_t at) {
 
 std::string ErrnoText(int err) {
   return err != 0 ? std::strerror(err) : "unknown error";
-}
-
-// Calls part(name) for each non-empty component of a "\"-separated path,
-// stopping early when part returns false. Returns whether every call did.
-template <typename Part>
-bool ForEachComponent(std::string_view path, Part part) {
-  std::size_t pos = 0;
-  while (pos <= path.size()) {
-    std::size_t end = path.find('\\', pos);
-    if (end == std::string_view::npos) end = path.size();
-    if (end > pos && !part(path.substr(pos, end - pos))) return false;
-    pos = end + 1;
-  }
-  return true;
 }
 
 // Whether the first bytes are those of a registry export: REGEDIT4 or

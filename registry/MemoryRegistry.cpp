@@ -6,6 +6,7 @@
 #include "common/Ansi.h"
 #include "common/Unicode.h"
 #include "registry/ErrorTexts.h"
+#include "registry/KeyPath.h"
 
 namespace vormlan::registry {
 namespace {
@@ -13,20 +14,6 @@ namespace {
 // Up to this many values a key is searched in order; beyond, it keeps an
 // index by folded name.
 constexpr std::size_t kIndexFrom = 8;
-
-// Calls part(name) for each non-empty component of a "\"-separated path,
-// stopping early when part returns false. Returns whether every call did.
-template <typename Part>
-bool ForEachComponent(std::string_view path, Part part) {
-  std::size_t pos = 0;
-  while (pos <= path.size()) {
-    std::size_t end = path.find('\\', pos);
-    if (end == std::string_view::npos) end = path.size();
-    if (end > pos && !part(path.substr(pos, end - pos))) return false;
-    pos = end + 1;
-  }
-  return true;
-}
 
 }  // namespace
 

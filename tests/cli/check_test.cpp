@@ -1,7 +1,6 @@
 // vormlan-cli check, run as a program: exit statuses, its lines and its JSON.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <nlohmann/json.hpp>
 
@@ -19,27 +18,10 @@ using vormlan::test::ReadFile;
 using vormlan::test::TempDir;
 using vormlan::test::WriteFile;
 
-struct Run {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using Run = vormlan::test::ProgramRun;
 
 Run RunCheck(const std::string& arguments) {
-  TempDir dir;
-  const auto errFile = dir.Path() / "stderr";
-  const std::string command =
-      std::string("'") + VORMLAN_CLI + "' check " + arguments + " 2>'" + errFile.string() + "'";
-  Run run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  std::size_t n = 0;
-  while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0) run.out.append(buffer, n);
-  const int raw = pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  run.err = ReadFile(errFile);
-  return run;
+  return vormlan::test::RunProgram(std::string("'") + VORMLAN_CLI + "' check " + arguments);
 }
 
 std::string Quoted(const fs::path& path) {

@@ -2,7 +2,6 @@
 // statuses.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <string>
@@ -15,27 +14,10 @@ using vormlan::test::ReadFile;
 using vormlan::test::TempDir;
 using vormlan::test::WriteFile;
 
-struct Run {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using Run = vormlan::test::ProgramRun;
 
 Run RunList(const std::string& arguments) {
-  TempDir dir;
-  const auto errFile = dir.Path() / "stderr";
-  const std::string command =
-      std::string("'") + VORMLAN_CLI + "' list " + arguments + " 2>'" + errFile.string() + "'";
-  Run run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  std::size_t n = 0;
-  while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0) run.out.append(buffer, n);
-  const int raw = pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  run.err = ReadFile(errFile);
-  return run;
+  return vormlan::test::RunProgram(std::string("'") + VORMLAN_CLI + "' list " + arguments);
 }
 
 const std::string kFixture = std::string("'") + LIST_FIXTURE + "'";

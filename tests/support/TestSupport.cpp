@@ -1,10 +1,15 @@
 #include "tests/support/TestSupport.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
 
 namespace vormlan::test {
 
@@ -54,5 +59,23 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
   if (!out) throw std::runtime_error("cannot write " + path.string());
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
+
+#ifndef _WIN32
+ProgramRun RunProgram(const std::string& shellCommand) {
+  TempDir dir;
+  const auto errFile = dir.Path() / "stderr";
+  const std::string command = shellCommand + " 2>'" + errFile.string() + "'";
+  ProgramRun run;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return run;
+  char buffer[4096];
+  std::size_t n = 0;
+  while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0) run.out.append(buffer, n);
+  const int raw = pclose(pipe);
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  run.err = ReadFile(errFile);
+  return run;
+}
+#endif
 
 }  // namespace vormlan::test

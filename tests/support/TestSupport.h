@@ -27,4 +27,18 @@ class TempDir {
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 
+#ifndef _WIN32
+// What a program run through the shell left: its exit status (-1 when it did
+// not exit normally) and everything it wrote to standard output and error.
+struct ProgramRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs shellCommand with /bin/sh, standard error captured apart from
+// standard output.
+ProgramRun RunProgram(const std::string& shellCommand);
+#endif
+
 }  // namespace vormlan::test
