@@ -111,6 +111,12 @@ run list >"$work/list" 2>&1
 expect_rc 0 "list"
 contains "$work/list" "プリンタ" "list"
 contains "$work/list" "Принтер" "list"
+# On a console (Wine's, on a terminal) the names are written as themselves too.
+if command -v script >/dev/null; then
+  script -qc "'$wine_run' '$cli' list" /dev/null >"$work/console" 2>&1 </dev/null
+  contains "$work/console" "プリンタ" "list on a console"
+  contains "$work/console" "Принтер" "list on a console"
+fi
 run inf --printer "ダダダダ" >"$work/out" 2>&1
 expect_rc 1 "inf for a printer that is not there (another printer is ????)"
 run inf --printer "プリンタ" >"$work/out" 2>&1
