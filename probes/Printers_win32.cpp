@@ -51,9 +51,9 @@ EnumerationResult Win32PrinterEnumerator::Enumerate(std::uint32_t flags, std::ui
   DWORD returned = 0;
   EnumerationResult result;
   const bool wide = encoding_ == registry::TextEncoding::Utf8;
-  result.ok = (wide ? EnumPrintersW(flags, nullptr, level, bytes, bufferSize, &needed, &returned)
-                    : EnumPrintersA(flags, nullptr, level, bytes, bufferSize, &needed,
-                                    &returned)) != FALSE;
+  result.ok =
+      (wide ? EnumPrintersW(flags, nullptr, level, bytes, bufferSize, &needed, &returned)
+            : EnumPrintersA(flags, nullptr, level, bytes, bufferSize, &needed, &returned)) != FALSE;
   result.error = result.ok ? 0 : GetLastError();
   result.needed = needed;
   if (!result.ok || bytes == nullptr) return result;

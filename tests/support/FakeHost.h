@@ -27,7 +27,7 @@ class FakeHost : public generation::HostServices {
   std::vector<std::pair<std::string, std::string>> copyAttempts;
   int endRequests = 0;
   bool failWrites = false;
-  std::optional<std::string> failDirectories;  // the reason CreateDirectoryTree gives
+  std::optional<std::string> failDirectories;     // the reason CreateDirectoryTree gives
   std::map<std::string, std::string> failCopies;  // by folded dest: the reason the copy fails
 
   static std::string Key(const std::string& path) {
@@ -76,8 +76,8 @@ class FakeHost : public generation::HostServices {
       const auto sep = rest.find('\\');
       DirectoryEntry entry;
       entry.name = rest.substr(0, sep);
-      entry.kind = sep == std::string::npos ? DirectoryEntry::Kind::File
-                                            : DirectoryEntry::Kind::Directory;
+      entry.kind =
+          sep == std::string::npos ? DirectoryEntry::Kind::File : DirectoryEntry::Kind::Directory;
       entries[Key(entry.name)] = entry;
     }
     if (entries.empty()) return std::nullopt;
