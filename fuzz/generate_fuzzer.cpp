@@ -40,6 +40,11 @@ void Package(registry::RegistryApi& registry, const std::string& printer, genera
       continue;  // refused as unsafe: nothing may be written
     }
     const auto inf = generation::ComposeInf(description);
+    for (const auto& line : inf.lines) {
+      if (line.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+        fuzz::Fail("a checked description gave an INF line with a line break or a NUL");
+      }
+    }
     generation::InfBytes(inf.lines, description.encoding, infEncoding);
     fuzz::MemoryHost host;
     generation::PackageOptions options;
