@@ -153,21 +153,36 @@ std::size_t CharCount(std::string_view text, TextEncoding encoding) {
   throw RegFileError(source + ":" + std::to_string(line) + ": " + what);
 }
 
+// The number of UTF-16LE code units from unit i on that are ASCII, up to
+// units; four at a time while they last.
+std::size_t AsciiRun(const char* p, std::size_t i, std::size_t units) {
+  constexpr std::uint64_t kNonAscii = 0xFF80FF80FF80FF80u;
+  std::size_t run = i;
+  while (run + 4 <= units) {
+    std::uint64_t word;
+    std::memcpy(&word, p + 2 * run, sizeof word);
+    if ((word & kNonAscii) != 0) break;
+    run += 4;
+  }
+  while (run < units && p[2 * run + 1] == 0 && static_cast<unsigned char>(p[2 * run]) < 0x80) {
+    ++run;
+  }
+  return run;
+}
+
 // Appends UTF-16LE code units to out in the target encoding; ASCII, the bulk
 // of every export, is copied without further decoding.
 void AppendUtf16(std::string& out, std::string_view bytes, TextEncoding target) {
   const std::size_t units = bytes.size() / 2;
+  const char* p = bytes.data();
   std::size_t i = 0;
   while (i < units) {
-    std::size_t run = i;
-    while (run < units && bytes[2 * run + 1] == 0 &&
-           static_cast<unsigned char>(bytes[2 * run]) < 0x80) {
-      ++run;
-    }
+    const std::size_t run = AsciiRun(p, i, units);
     if (run > i) {
       const std::size_t start = out.size();
       out.resize(start + (run - i));
-      for (std::size_t k = i; k < run; ++k) out[start + (k - i)] = bytes[2 * k];
+      char* to = out.data() + start;
+      for (std::size_t k = i; k < run; ++k) *to++ = p[2 * k];
       i = run;
       continue;
     }
@@ -184,11 +199,29 @@ void AppendUtf16(std::string& out, std::string_view bytes, TextEncoding target) 
 }
 
 // The file's lines, one at a time, decoded into the registry's encoding.
-// Lines end at LF; a CR before it stays (the parser trims it).
+// Lines end at LF; a CR before it stays (the parser trims it). The bytes are
+// either all in memory or read from a stream chunk by chunk as the lines are
+// taken, so that only the line at hand and one chunk are held.
 class LineReader {
  public:
   LineReader(std::string_view body, Source source, TextEncoding target)
       : body_(body), source_(source), target_(target) {}
+
+  // Reads from stream: first holds the bytes read already, from skip on;
+  // no more than limit bytes in all (first included) are read, and a stream
+  // that goes on is refused naming sourceName.
+  LineReader(std::string first, std::size_t skip, std::FILE* stream, std::size_t limit,
+             std::string sourceName, Source source, TextEncoding target)
+      : buffer_(std::move(first)),
+        source_(source),
+        target_(target),
+        stream_(stream),
+        sourceName_(std::move(sourceName)),
+        total_(buffer_.size()),
+        limit_(limit) {
+    body_ = buffer_;
+    pos_ = skip;
+  }
 
   // The next line into line; false past the end. The text after the last LF
   // is a line of its own (empty when the file ends in a line break).
@@ -202,6 +235,9 @@ class LineReader {
     const std::string_view raw = body_.substr(pos_, end - pos_);
     switch (source_) {
       case Source::Utf16Le:
+        if (stream_ != nullptr && last && raw.size() % 2 != 0) {
+          Fail(sourceName_, number_, "the UTF-16 text ends in the middle of a character");
+        }
         AppendUtf16(line, raw, target_);
         break;
       case Source::Utf8Strict:
@@ -225,6 +261,7 @@ class LineReader {
     } else {
       pos_ = end + (source_ == Source::Utf16Le ? 2 : 1);
     }
+    scanned_ = 0;
     return true;
   }
 
@@ -234,24 +271,62 @@ class LineReader {
   bool AtLast() const { return done_; }
 
  private:
-  std::size_t FindLineEnd() const {
-    if (source_ != Source::Utf16Le) {
-      const std::size_t at = body_.find('\n', pos_);
-      return at;
-    }
-    std::size_t from = pos_;
+  // Where the line starting at pos_ ends, reading on while the bytes at hand
+  // hold no line end; npos when the line is the last one. scanned_ bytes
+  // after pos_ are known to hold none (an even number for UTF-16), so that a
+  // long line is searched once, not again after every chunk.
+  std::size_t FindLineEnd() {
+    const bool utf16 = source_ == Source::Utf16Le;
+    std::size_t from = pos_ + scanned_;
     for (;;) {
       const std::size_t at = body_.find('\n', from);
-      if (at == std::string_view::npos || at + 1 >= body_.size()) return std::string_view::npos;
-      if ((at - pos_) % 2 == 0 && body_[at + 1] == 0) return at;
-      from = at + 1;
+      if (at != std::string_view::npos && (!utf16 || at + 1 < body_.size())) {
+        if (!utf16 || ((at - pos_) % 2 == 0 && body_[at + 1] == 0)) return at;
+        from = at + 1;
+        continue;
+      }
+      scanned_ = (at == std::string_view::npos ? body_.size() : at) - pos_;
+      if (utf16) scanned_ -= scanned_ % 2;
+      if (!Refill()) return std::string_view::npos;
+      from = pos_ + scanned_;
     }
   }
 
+  // Drops the bytes before pos_ and appends the next chunk of the stream;
+  // false at its end (or without a stream).
+  bool Refill() {
+    if (stream_ == nullptr || atEnd_) return false;
+    buffer_.erase(0, pos_);
+    pos_ = 0;
+    const std::size_t start = buffer_.size();
+    const std::size_t room = std::min(kChunkBytes, limit_ + 1 - total_);
+    buffer_.resize(start + room);
+    const std::size_t got = std::fread(buffer_.data() + start, 1, room, stream_);
+    buffer_.resize(start + got);
+    body_ = buffer_;
+    total_ += got;
+    if (std::ferror(stream_)) {
+      throw RegFileError(sourceName_ + ": cannot read the file: " + std::strerror(errno));
+    }
+    if (total_ > limit_) {
+      throw RegFileError(sourceName_ + ": larger than " + std::to_string(limit_) +
+                         " bytes, the limit for export files");
+    }
+    if (got < room) atEnd_ = true;
+    return got > 0;
+  }
+
+  std::string buffer_;  // streaming: the bytes at hand
   std::string_view body_;
   Source source_;
   TextEncoding target_;
+  std::FILE* stream_ = nullptr;
+  std::string sourceName_;
+  std::size_t total_ = 0;  // streaming: bytes read in all
+  std::size_t limit_ = 0;
+  bool atEnd_ = false;
   std::size_t pos_ = 0;
+  std::size_t scanned_ = 0;
   std::size_t number_ = 0;
   bool done_ = false;
 };
@@ -584,7 +659,9 @@ void CheckStart(std::string_view start, const std::string& name) {
   Parser(reader, name, TextEncoding::Ansi, source == Source::Utf16Le && skip == 0).ParseHeader();
 }
 
-void Load(MemoryRegistry& registry, std::string_view bytes, const std::string& sourceName) {
+// The changes the file's bytes ask for, in the registry's encoding.
+std::vector<Operation> Parse(std::string_view bytes, TextEncoding target,
+                             const std::string& sourceName) {
   if (bytes.size() > kMaxExportBytes) {
     throw RegFileError(sourceName + ": file larger than " + std::to_string(kMaxExportBytes) +
                        " bytes, the limit for export files");
@@ -601,10 +678,15 @@ void Load(MemoryRegistry& registry, std::string_view bytes, const std::string& s
   if (source == Source::Utf8Strict && !unicode::IsValid(body)) {
     Fail(sourceName, FirstInvalidUtf8Line(body), "invalid UTF-8 text");
   }
-  LineReader reader(body, source, registry.Encoding());
-  std::vector<Operation> operations =
-      Parser(reader, sourceName, registry.Encoding(), source == Source::Utf16Le && skip == 0)
-          .Parse();
+  LineReader reader(body, source, target);
+  return Parser(reader, sourceName, target, source == Source::Utf16Le && skip == 0).Parse();
+}
+
+// Parses bytes held in memory, releases them, then applies the changes: the
+// bytes and the registry they become are not held at the same time.
+void LoadOwned(MemoryRegistry& registry, std::string bytes, const std::string& sourceName) {
+  std::vector<Operation> operations = Parse(bytes, registry.Encoding(), sourceName);
+  std::string().swap(bytes);
   Apply(registry, operations);
 }
 
@@ -613,19 +695,22 @@ struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-// Reads all of stream, refusing it once it passes kMaxExportBytes. expected:
-// the size of a regular file, read in one go; 0 when unknown. The first
-// chunk is checked on its own, so that a device or a file that is plainly
-// no export (a hive, zeros) is refused before more of it is read.
-std::string ReadAll(std::FILE* stream, const std::string& name, std::uintmax_t expected) {
-  std::string bytes;
-  const std::size_t first = expected > 0 && expected <= kMaxExportBytes
-                                ? static_cast<std::size_t>(expected) + 1
-                                : kChunkBytes;
-  bool checked = false;
-  for (;;) {
-    const std::size_t want = bytes.empty() ? first : std::max(kChunkBytes, bytes.size() / 2);
-    const std::size_t room = std::min(want, kMaxExportBytes + 1 - bytes.size());
+// Reads stream on after bytes (what was read of it already), refusing it
+// once it passes kMaxExportBytes; with maxBytes, only until that many bytes
+// are held. expected: the size of a regular file, whose rest is read in one
+// go; 0 when unknown. The first chunk is checked on its own, so that a device
+// or a file that is plainly no export (a hive, zeros) is refused before more
+// of it is read.
+std::string ReadAll(std::FILE* stream, const std::string& name, std::uintmax_t expected,
+                    std::size_t maxBytes = 0, std::string bytes = {}) {
+  const std::size_t cap = maxBytes > 0 ? maxBytes : kMaxExportBytes + 1;
+  const bool exact = expected > 0 && expected <= kMaxExportBytes;
+  bool checked = !bytes.empty();
+  while (bytes.size() < cap) {
+    const std::size_t want = exact && bytes.size() <= expected
+                                 ? static_cast<std::size_t>(expected) + 1 - bytes.size()
+                                 : std::max(kChunkBytes, bytes.size() / 2);
+    const std::size_t room = std::min(want, cap - bytes.size());
     const std::size_t start = bytes.size();
     bytes.resize(start + room);
     const std::size_t got = std::fread(bytes.data() + start, 1, room, stream);
@@ -649,12 +734,12 @@ std::string ReadAll(std::FILE* stream, const std::string& name, std::uintmax_t e
 }  // namespace
 
 void LoadRegText(MemoryRegistry& registry, std::string_view bytes, const std::string& sourceName) {
-  Load(registry, bytes, sourceName);
+  std::vector<Operation> operations = Parse(bytes, registry.Encoding(), sourceName);
+  Apply(registry, operations);
 }
 
 void LoadRegStream(MemoryRegistry& registry, std::FILE* stream, const std::string& sourceName) {
-  const std::string bytes = ReadAll(stream, sourceName, 0);
-  Load(registry, bytes, sourceName);
+  LoadOwned(registry, ReadAll(stream, sourceName, 0), sourceName);
 }
 
 void LoadRegFile(MemoryRegistry& registry, const std::string& path) {
@@ -682,8 +767,21 @@ void LoadRegFile(MemoryRegistry& registry, const std::string& path) {
                          " bytes, the limit for export files");
     }
   }
-  const std::string bytes = ReadAll(stream.get(), path, expected);
-  Load(registry, bytes, path);
+  // UTF-16 text, as Windows writes exports, is parsed as it is read: its
+  // lines can be told apart from the start, and the size of a regular file
+  // says already whether it ends in the middle of a character. Other text is
+  // read whole first, as whether it is UTF-8 depends on all of it.
+  std::string first = ReadAll(stream.get(), path, 0, kChunkBytes);
+  const auto [source, skip] = DetectSource(first, path);
+  if (source == Source::Utf16Le && fs::is_regular_file(status) && expected % 2 == 0) {
+    LineReader reader(std::move(first), skip, stream.get(), kMaxExportBytes, path, source,
+                      registry.Encoding());
+    std::vector<Operation> operations =
+        Parser(reader, path, registry.Encoding(), skip == 0).Parse();
+    Apply(registry, operations);
+    return;
+  }
+  LoadOwned(registry, ReadAll(stream.get(), path, expected, 0, std::move(first)), path);
 }
 
 }  // namespace vormlan::registry

@@ -14,7 +14,9 @@
 // Limits, so that a damaged or hostile file cannot exhaust memory: the file
 // holds at most kMaxExportBytes; a value's data at most 16 MiB; key names 255
 // characters, value names 16383, keys nest at most 512 deep. Loading takes
-// time linear in the file and memory of about the file's size.
+// time linear in the file. A UTF-16 file (what Windows writes) is parsed as
+// it is read, so its bytes are never all held; other text is held whole
+// until it is parsed and released before the registry is filled.
 
 #include <cstddef>
 #include <cstdio>
@@ -42,9 +44,10 @@ class RegFileError : public Exception {
 void LoadRegText(MemoryRegistry& registry, std::string_view bytes, const std::string& sourceName);
 
 // Reads the file at path and applies it as LoadRegText does: a regular file
-// in one read of its size, anything else (a pipe, a FIFO, a device) in
-// chunks; either way no more than kMaxExportBytes + 1 bytes are read before a
-// too-large input is refused. A directory, a binary hive or an unreadable
+// of UTF-16 text a chunk at a time as its lines are parsed, other regular
+// files in one read of their size, anything else (a pipe, a FIFO, a device)
+// in chunks; either way no more than kMaxExportBytes + 1 bytes are read
+// before a too-large input is refused. A directory, a binary hive or an unreadable
 // file is refused with a message naming it.
 void LoadRegFile(MemoryRegistry& registry, const std::string& path);
 

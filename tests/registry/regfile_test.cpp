@@ -425,6 +425,81 @@ TEST(RegFileDisk, StreamsAndDevicesAreReadInBoundedChunks) {
 #endif
 }
 
+// Every key and value of a registry, as text to compare.
+void DumpKey(const MemoryRegistry& reg, KeyHandle rootKey, const std::string& path,
+             std::string& out) {
+  out += "[" + path + "]\n";
+  for (const auto& v : reg.Values(rootKey, path)) {
+    out += v.name + "=" + std::to_string(v.type) + ":" + v.data + "\n";
+  }
+  for (const auto& sub : reg.SubKeyNames(rootKey, path)) {
+    DumpKey(reg, rootKey, path.empty() ? sub : path + "\\" + sub, out);
+  }
+}
+
+std::u16string Ascii16(const std::string& text) {
+  return std::u16string(text.begin(), text.end());
+}
+
+// UTF-16 files are parsed as they are read, a chunk at a time: lines, hex
+// continuations and characters that straddle the chunks, and a line longer
+// than a chunk, load exactly as the same bytes in memory do; so do the
+// errors, with their line numbers.
+TEST(RegFileDisk, Utf16FilesLoadAsTheSameBytesInMemory) {
+  std::u16string text = Ascii16(kV5);
+  for (int key = 0; text.size() < 1'600'000; ++key) {
+    text += Ascii16("[HKEY_LOCAL_MACHINE\\SYSTEM\\K" + std::to_string(key % 97) + "\\Sub" +
+                    std::to_string(key) + "]\r\n");
+    text +=
+        u"\"N\u00e9\u20ac\U0001F5A8\"=\"" + Ascii16(std::string(key % 300, 'x')) + u"\u00fc\"\r\n";
+    text += Ascii16("\"h\"=hex:");
+    for (int i = 0; i < key % 70; ++i) text += Ascii16(i % 20 == 19 ? "0a,\\\r\n  " : "0a,");
+    text += Ascii16("ff\r\n\"m\"=hex(7):41,00,0a,01,00,00,00,00\r\n\r\n");
+  }
+  text += Ascii16("[HKEY_LOCAL_MACHINE\\Long]\r\n\"v\"=\"") + Ascii16(std::string(1'500'000, 'y')) +
+          Ascii16("\"\r\n");
+  test::TempDir dir;
+  const auto path = dir.Path() / "big.reg";
+  const std::string bytes = Utf16File(text);
+  ASSERT_GT(bytes.size(), 3u * 1024 * 1024);
+  test::WriteFile(path, bytes);
+  for (const auto encoding : {TextEncoding::Ansi, TextEncoding::Utf8}) {
+    MemoryRegistry fromFile(encoding);
+    MemoryRegistry fromMemory(encoding);
+    LoadRegFile(fromFile, path.string());
+    LoadRegText(fromMemory, bytes, path.string());
+    std::string a;
+    std::string b;
+    DumpKey(fromFile, root::LocalMachine, "", a);
+    DumpKey(fromMemory, root::LocalMachine, "", b);
+    EXPECT_GT(a.size(), 2'000'000u);
+    EXPECT_TRUE(a == b);
+  }
+
+  // An error deep in the file, and a file that ends in half a character.
+  for (const std::string& tail : {std::string("\x40\x00\x3d\x00\x2d\x00\x78\x00"),  // @=-x
+                                  std::string("\x0d\x00\x0a\x00\x5b")}) {
+    test::WriteFile(path, bytes + tail);
+    MemoryRegistry fromFile;
+    std::string fileError = "loaded";
+    try {
+      LoadRegFile(fromFile, path.string());
+    } catch (const RegFileError& e) {
+      fileError = e.what();
+    }
+    MemoryRegistry fromMemory;
+    std::string memoryError = "loaded";
+    try {
+      LoadRegText(fromMemory, bytes + tail, path.string());
+    } catch (const RegFileError& e) {
+      memoryError = e.what();
+    }
+    EXPECT_NE(fileError, "loaded");
+    EXPECT_EQ(fileError, memoryError);
+    EXPECT_TRUE(fromFile.SubKeyNames(root::LocalMachine, "").empty());
+  }
+}
+
 TEST(RegFileDisk, FilesOverTheCapAreRefusedUnread) {
   test::TempDir dir;
   const auto path = dir.Path() / "huge.reg";
