@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -80,6 +81,10 @@ struct Operation {
   std::string name;        // the key's path, or the value's name
   std::string data;        // SetValue only
 };
+
+// The changes of a file, in order. A deque grows without moving what it
+// holds: the changes of a large file are not copied again and again.
+using Operations = std::deque<Operation>;
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
@@ -339,7 +344,7 @@ class Parser {
         target_(target),
         utf16WithoutBom_(utf16WithoutBom) {}
 
-  std::vector<Operation> Parse() {
+  Operations Parse() {
     ParseHeader();
     while (reader_.Next(line_)) {
       const std::size_t number = reader_.Number();
@@ -590,10 +595,10 @@ class Parser {
   Format format_ = Format::Regedit4;
   bool inKey_ = false;
   bool keyDeleted_ = false;
-  std::vector<Operation> operations_;
+  Operations operations_;
 };
 
-void Apply(MemoryRegistry& registry, std::vector<Operation>& operations) {
+void Apply(MemoryRegistry& registry, Operations& operations) {
   MemoryRegistry::KeyRef key;
   for (auto& op : operations) {
     switch (op.kind) {
@@ -660,8 +665,7 @@ void CheckStart(std::string_view start, const std::string& name) {
 }
 
 // The changes the file's bytes ask for, in the registry's encoding.
-std::vector<Operation> Parse(std::string_view bytes, TextEncoding target,
-                             const std::string& sourceName) {
+Operations Parse(std::string_view bytes, TextEncoding target, const std::string& sourceName) {
   if (bytes.size() > kMaxExportBytes) {
     throw RegFileError(sourceName + ": file larger than " + std::to_string(kMaxExportBytes) +
                        " bytes, the limit for export files");
@@ -685,7 +689,7 @@ std::vector<Operation> Parse(std::string_view bytes, TextEncoding target,
 // Parses bytes held in memory, releases them, then applies the changes: the
 // bytes and the registry they become are not held at the same time.
 void LoadOwned(MemoryRegistry& registry, std::string bytes, const std::string& sourceName) {
-  std::vector<Operation> operations = Parse(bytes, registry.Encoding(), sourceName);
+  Operations operations = Parse(bytes, registry.Encoding(), sourceName);
   std::string().swap(bytes);
   Apply(registry, operations);
 }
@@ -734,7 +738,7 @@ std::string ReadAll(std::FILE* stream, const std::string& name, std::uintmax_t e
 }  // namespace
 
 void LoadRegText(MemoryRegistry& registry, std::string_view bytes, const std::string& sourceName) {
-  std::vector<Operation> operations = Parse(bytes, registry.Encoding(), sourceName);
+  Operations operations = Parse(bytes, registry.Encoding(), sourceName);
   Apply(registry, operations);
 }
 
@@ -776,8 +780,7 @@ void LoadRegFile(MemoryRegistry& registry, const std::string& path) {
   if (source == Source::Utf16Le && fs::is_regular_file(status) && expected % 2 == 0) {
     LineReader reader(std::move(first), skip, stream.get(), kMaxExportBytes, path, source,
                       registry.Encoding());
-    std::vector<Operation> operations =
-        Parser(reader, path, registry.Encoding(), skip == 0).Parse();
+    Operations operations = Parser(reader, path, registry.Encoding(), skip == 0).Parse();
     Apply(registry, operations);
     return;
   }
