@@ -56,6 +56,9 @@ class MemoryRegistry : public RegistryApi {
   // "\"; empty components are skipped. Missing keys are created. Throws
   // std::invalid_argument for a handle that is not a predefined root.
   KeyRef CreateKey(KeyHandle rootKey, std::string_view path);
+  // The same below parent (a key CreateKey gave, still present): keys that
+  // share a parent are made without walking its path again.
+  KeyRef CreateKey(KeyRef parent, std::string_view path);
   // Removes a key with everything below it; false when it does not exist.
   // Handles still open on it answer 1018 (key marked for deletion) afterwards.
   bool DeleteKey(KeyHandle rootKey, std::string_view path);
@@ -120,6 +123,7 @@ class MemoryRegistry : public RegistryApi {
   Node& RootNode(KeyHandle rootKey) const;
   Node* Find(KeyHandle rootKey, std::string_view path) const;
   Node& FindOrCreate(KeyHandle rootKey, std::string_view path);
+  Node& FindOrCreate(Node& start, std::string_view path);
   RegistryValue* FindValue(Node& node, std::string_view name) const;
   // The node a handle (a root or an open key) stands for and the rights it
   // was opened with, or the error code of an unknown handle.

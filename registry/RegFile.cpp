@@ -336,13 +336,67 @@ class LineReader {
   bool done_ = false;
 };
 
+// Applies changes in the order given; values go to the key of the
+// CreateKey before them. Keys of an export come in runs below one parent
+// (the printers below Printers): the parent of the last key made is kept, so
+// that its path is not walked again for each of its subkeys.
+class Applier {
+ public:
+  explicit Applier(MemoryRegistry& registry) : registry_(registry) {}
+
+  void operator()(Operation& op) {
+    switch (op.kind) {
+      case Operation::Kind::CreateKey: {
+        const std::size_t cut = op.name.rfind('\\');
+        const std::string_view parentPath = cut == std::string::npos
+                                                ? std::string_view()
+                                                : std::string_view(op.name).substr(0, cut);
+        const std::string_view leaf = cut == std::string::npos
+                                          ? std::string_view(op.name)
+                                          : std::string_view(op.name).substr(cut + 1);
+        if (!parentKnown_ || op.rootKey != parentRoot_ || parentPath != parentPath_) {
+          parent_ = registry_.CreateKey(op.rootKey, parentPath);
+          parentRoot_ = op.rootKey;
+          parentPath_ = parentPath;
+          parentKnown_ = true;
+        }
+        key_ = registry_.CreateKey(parent_, leaf);
+        break;
+      }
+      case Operation::Kind::DeleteKey:
+        // The kept parent may be the key deleted, or below it.
+        parentKnown_ = false;
+        registry_.DeleteKey(op.rootKey, op.name);
+        break;
+      case Operation::Kind::SetValue:
+        registry_.SetValue(key_, op.name, op.type, std::move(op.data));
+        break;
+      case Operation::Kind::DeleteValue:
+        registry_.DeleteValue(key_, op.name);
+        break;
+    }
+  }
+
+ private:
+  MemoryRegistry& registry_;
+  MemoryRegistry::KeyRef key_;
+  bool parentKnown_ = false;
+  KeyHandle parentRoot_ = 0;
+  std::string parentPath_;
+  MemoryRegistry::KeyRef parent_;
+};
+
 class Parser {
  public:
-  Parser(LineReader& reader, std::string source, TextEncoding target, bool utf16WithoutBom)
+  // With direct, each change is applied as soon as it is read instead of
+  // being collected.
+  Parser(LineReader& reader, std::string source, TextEncoding target, bool utf16WithoutBom,
+         Applier* direct = nullptr)
       : reader_(reader),
         source_(std::move(source)),
         target_(target),
-        utf16WithoutBom_(utf16WithoutBom) {}
+        utf16WithoutBom_(utf16WithoutBom),
+        direct_(direct) {}
 
   Operations Parse() {
     ParseHeader();
@@ -410,7 +464,7 @@ class Parser {
     op.kind = remove ? Operation::Kind::DeleteKey : Operation::Kind::CreateKey;
     op.rootKey = *rootKey;
     op.name = std::move(path);
-    operations_.push_back(std::move(op));
+    Emit(op);
     inKey_ = true;
     keyDeleted_ = remove;
   }
@@ -511,7 +565,7 @@ class Parser {
     } else {
       Fail(source_, number, "unrecognised value data '" + Excerpt(rest) + "'");
     }
-    operations_.push_back(std::move(op));
+    Emit(op);
   }
 
   // Hex bytes "xx,xx,..." that may go on over further lines, each line but
@@ -539,10 +593,14 @@ class Parser {
     }
   }
 
+  // Appends the bytes of one line's hex data. The bytes are written into
+  // room made for as many as the line can hold (a digit and a comma each).
   void AppendHexBytes(std::string_view piece, bool continues, std::size_t number,
                       std::string& bytes) const {
     if (piece.empty()) return;
-    bytes.reserve(bytes.size() + piece.size() / 3 + 1);
+    std::size_t n = bytes.size();
+    bytes.resize(n + (piece.size() + 1) / 2);
+    char* const out = bytes.data();
     std::size_t pos = 0;
     while (pos <= piece.size()) {
       // The usual form, two digits and a comma or the end, without trimming.
@@ -550,8 +608,8 @@ class Parser {
         const int hi = HexDigit(piece[pos]);
         const int lo = HexDigit(piece[pos + 1]);
         if (hi >= 0 && lo >= 0) {
-          if (bytes.size() >= kMaxValueBytes) TooLarge(number);
-          bytes += static_cast<char>(hi << 4 | lo);
+          if (n >= kMaxValueBytes) TooLarge(number);
+          out[n++] = static_cast<char>(hi << 4 | lo);
           pos += 3;
           continue;
         }
@@ -561,13 +619,14 @@ class Parser {
       if (last) end = piece.size();
       const std::string_view token = Trim(piece.substr(pos, end - pos));
       // A trailing comma is only allowed before a continuation.
-      if (token.empty() && last && continues && pos > 0) return;
+      if (token.empty() && last && continues && pos > 0) break;
       const auto byte = ParseHex(token, 2);
       if (!byte) Fail(source_, number, "bad hex byte '" + Excerpt(token) + "'");
-      if (bytes.size() >= kMaxValueBytes) TooLarge(number);
-      bytes += static_cast<char>(*byte);
+      if (n >= kMaxValueBytes) TooLarge(number);
+      out[n++] = static_cast<char>(*byte);
       pos = end + 1;
     }
+    bytes.resize(n);
   }
 
   [[noreturn]] void TooLarge(std::size_t number) const {
@@ -587,10 +646,19 @@ class Parser {
     return target_ == TextEncoding::Utf8 ? unicode::FromAnsi(bytes) : bytes;
   }
 
+  void Emit(Operation& op) {
+    if (direct_ != nullptr) {
+      (*direct_)(op);
+    } else {
+      operations_.push_back(std::move(op));
+    }
+  }
+
   LineReader& reader_;
   std::string source_;
   TextEncoding target_;
   bool utf16WithoutBom_;
+  Applier* direct_;
   std::string line_;
   Format format_ = Format::Regedit4;
   bool inKey_ = false;
@@ -599,23 +667,8 @@ class Parser {
 };
 
 void Apply(MemoryRegistry& registry, Operations& operations) {
-  MemoryRegistry::KeyRef key;
-  for (auto& op : operations) {
-    switch (op.kind) {
-      case Operation::Kind::CreateKey:
-        key = registry.CreateKey(op.rootKey, op.name);
-        break;
-      case Operation::Kind::DeleteKey:
-        registry.DeleteKey(op.rootKey, op.name);
-        break;
-      case Operation::Kind::SetValue:
-        registry.SetValue(key, op.name, op.type, std::move(op.data));
-        break;
-      case Operation::Kind::DeleteValue:
-        registry.DeleteValue(key, op.name);
-        break;
-    }
-  }
+  Applier applier(registry);
+  for (auto& op : operations) applier(op);
 }
 
 // The first line of text (in bytes) that is not valid UTF-8, from 1.
@@ -664,8 +717,47 @@ void CheckStart(std::string_view start, const std::string& name) {
   Parser(reader, name, TextEncoding::Ansi, source == Source::Utf16Le && skip == 0).ParseHeader();
 }
 
-// The changes the file's bytes ask for, in the registry's encoding.
-Operations Parse(std::string_view bytes, TextEncoding target, const std::string& sourceName) {
+bool IsEmpty(const MemoryRegistry& registry) {
+  for (const auto& r : kRoots) {
+    if (!registry.SubKeyNames(r.key, "").empty() || !registry.Values(r.key, "").empty()) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void Clear(MemoryRegistry& registry) {
+  for (const auto& r : kRoots) {
+    for (const auto& name : registry.SubKeyNames(r.key, "")) registry.DeleteKey(r.key, name);
+    for (const auto& value : registry.Values(r.key, ""))
+      registry.DeleteValue(r.key, "", value.name);
+  }
+}
+
+// Parses the lines of reader into registry, all or nothing. An empty
+// registry (the usual case: a new one for the file) is filled as the lines
+// are read and emptied again when the file is refused, so that the changes
+// are never held besides the registry; into any other registry they are
+// collected and applied once the whole file has been read.
+void ParseInto(MemoryRegistry& registry, LineReader& reader, const std::string& sourceName,
+               bool utf16WithoutBom) {
+  const TextEncoding target = registry.Encoding();
+  if (!IsEmpty(registry)) {
+    Operations operations = Parser(reader, sourceName, target, utf16WithoutBom).Parse();
+    Apply(registry, operations);
+    return;
+  }
+  Applier applier(registry);
+  try {
+    Parser(reader, sourceName, target, utf16WithoutBom, &applier).Parse();
+  } catch (...) {
+    Clear(registry);
+    throw;
+  }
+}
+
+// Loads the file's bytes, held in memory, into registry.
+void LoadText(MemoryRegistry& registry, std::string_view bytes, const std::string& sourceName) {
   if (bytes.size() > kMaxExportBytes) {
     throw RegFileError(sourceName + ": file larger than " + std::to_string(kMaxExportBytes) +
                        " bytes, the limit for export files");
@@ -682,16 +774,8 @@ Operations Parse(std::string_view bytes, TextEncoding target, const std::string&
   if (source == Source::Utf8Strict && !unicode::IsValid(body)) {
     Fail(sourceName, FirstInvalidUtf8Line(body), "invalid UTF-8 text");
   }
-  LineReader reader(body, source, target);
-  return Parser(reader, sourceName, target, source == Source::Utf16Le && skip == 0).Parse();
-}
-
-// Parses bytes held in memory, releases them, then applies the changes: the
-// bytes and the registry they become are not held at the same time.
-void LoadOwned(MemoryRegistry& registry, std::string bytes, const std::string& sourceName) {
-  Operations operations = Parse(bytes, registry.Encoding(), sourceName);
-  std::string().swap(bytes);
-  Apply(registry, operations);
+  LineReader reader(body, source, registry.Encoding());
+  ParseInto(registry, reader, sourceName, source == Source::Utf16Le && skip == 0);
 }
 
 // Owns a stream opened by LoadRegFile.
@@ -738,12 +822,11 @@ std::string ReadAll(std::FILE* stream, const std::string& name, std::uintmax_t e
 }  // namespace
 
 void LoadRegText(MemoryRegistry& registry, std::string_view bytes, const std::string& sourceName) {
-  Operations operations = Parse(bytes, registry.Encoding(), sourceName);
-  Apply(registry, operations);
+  LoadText(registry, bytes, sourceName);
 }
 
 void LoadRegStream(MemoryRegistry& registry, std::FILE* stream, const std::string& sourceName) {
-  LoadOwned(registry, ReadAll(stream, sourceName, 0), sourceName);
+  LoadText(registry, ReadAll(stream, sourceName, 0), sourceName);
 }
 
 void LoadRegFile(MemoryRegistry& registry, const std::string& path) {
@@ -780,11 +863,10 @@ void LoadRegFile(MemoryRegistry& registry, const std::string& path) {
   if (source == Source::Utf16Le && fs::is_regular_file(status) && expected % 2 == 0) {
     LineReader reader(std::move(first), skip, stream.get(), kMaxExportBytes, path, source,
                       registry.Encoding());
-    Operations operations = Parser(reader, path, registry.Encoding(), skip == 0).Parse();
-    Apply(registry, operations);
+    ParseInto(registry, reader, path, skip == 0);
     return;
   }
-  LoadOwned(registry, ReadAll(stream.get(), path, expected, 0, std::move(first)), path);
+  LoadText(registry, ReadAll(stream.get(), path, expected, 0, std::move(first)), path);
 }
 
 }  // namespace vormlan::registry

@@ -15,8 +15,9 @@
 // holds at most kMaxExportBytes; a value's data at most 16 MiB; key names 255
 // characters, value names 16383, keys nest at most 512 deep. Loading takes
 // time linear in the file. A UTF-16 file (what Windows writes) is parsed as
-// it is read, so its bytes are never all held; other text is held whole
-// until it is parsed and released before the registry is filled.
+// it is read, so its bytes are never all held (other text is held whole
+// while it is parsed), and a registry that is empty, as a new one for the
+// file is, is filled as the lines are read.
 
 #include <cstddef>
 #include <cstdio>
@@ -40,7 +41,8 @@ class RegFileError : public Exception {
 
 // Applies the export file's content (bytes as read from disk) to registry.
 // sourceName names the file in error messages. All or nothing: on a
-// RegFileError the registry is left exactly as it was.
+// RegFileError the registry is left exactly as it was (an empty registry is
+// emptied again).
 void LoadRegText(MemoryRegistry& registry, std::string_view bytes, const std::string& sourceName);
 
 // Reads the file at path and applies it as LoadRegText does: a regular file

@@ -8,7 +8,8 @@ std::optional<ValueData> ReadValue(RegistryApi& api, KeyHandle key, const std::s
   // The value may change between the two calls; a few attempts suffice.
   for (int attempt = 0; attempt < 3; ++attempt) {
     std::uint32_t size = 0;
-    if (api.QueryValue(key, name, &value.type, nullptr, &size) != error::Success) return std::nullopt;
+    if (api.QueryValue(key, name, &value.type, nullptr, &size) != error::Success)
+      return std::nullopt;
     if (size > maxBytes) return std::nullopt;
     value.bytes.assign(size, '\0');
     const long rc = api.QueryValue(key, name, &value.type,

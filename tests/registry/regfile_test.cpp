@@ -80,6 +80,20 @@ TEST(RegFileKeys, DeletedKeyTakesEverythingBelow) {
   EXPECT_TRUE(reg.KeyExists(root::LocalMachine, "S\\Kept"));
 }
 
+// Keys that share a parent are made below the parent kept from the key
+// before; a deletion in between, or another spelling of the parent, is seen.
+TEST(RegFileKeys, SiblingsSeeTheirParentDeletedOrRespelled) {
+  MemoryRegistry reg;
+  Load(reg, kV4 +
+                "[HKLM\\S\\P\\A]\n\"a\"=\"1\"\n[-HKLM\\S\\P]\n[HKLM\\S\\P\\B]\n[HKLM\\s\\p\\C]\n"
+                "[HKLM\\S\\P\\A\\D]\n[HKLM\\T]\n[HKLM\\U]\n\"u\"=\"2\"\n");
+  EXPECT_EQ(reg.SubKeyNames(root::LocalMachine, "S\\P"), (std::vector<std::string>{"A", "B", "C"}));
+  EXPECT_FALSE(reg.GetValue(root::LocalMachine, "S\\P\\A", "a"));
+  EXPECT_TRUE(reg.KeyExists(root::LocalMachine, "S\\P\\A\\D"));
+  EXPECT_EQ(reg.SubKeyNames(root::LocalMachine, ""), (std::vector<std::string>{"S", "T", "U"}));
+  EXPECT_EQ(Data(reg, "U", "u", value_type::Sz), std::string("2\0", 2));
+}
+
 TEST(RegFileKeys, LaterSectionsSeeEarlierChanges) {
   MemoryRegistry reg;
   Load(reg, kV5 + "[HKLM\\S\\K]\n\"a\"=\"1\"\n[-HKLM\\S\\K]\n[HKLM\\S\\K]\n\"b\"=\"2\"\n");
@@ -365,12 +379,21 @@ TEST(RegFileLimits, DamagedFilesLoadCompletelyOrNotAtAll) {
         text.insert(pos, pieces[next() % std::size(pieces)]);
       }
     }
+    // A new registry, which is filled as the file is read, is emptied
+    // again; one that holds keys already has the changes applied at the end.
     MemoryRegistry reg;
+    MemoryRegistry holding;
+    holding.SetString(root::CurrentUser, "Kept", "v", "x");
     try {
       LoadRegText(reg, text, "f.reg");
     } catch (const RegFileError& e) {
       EXPECT_EQ(std::string(e.what()).substr(0, 6), "f.reg:") << e.what();
       EXPECT_TRUE(reg.SubKeyNames(root::LocalMachine, "").empty()) << text;
+      EXPECT_TRUE(reg.SubKeyNames(root::CurrentUser, "").empty()) << text;
+      EXPECT_TRUE(reg.Values(root::LocalMachine, "").empty()) << text;
+      EXPECT_THROW(LoadRegText(holding, text, "f.reg"), RegFileError);
+      EXPECT_TRUE(holding.SubKeyNames(root::LocalMachine, "").empty()) << text;
+      EXPECT_EQ(holding.SubKeyNames(root::CurrentUser, ""), std::vector<std::string>{"Kept"});
     }
   }
 }
