@@ -176,6 +176,11 @@ void MemoryRegistry::SetValue(KeyRef key, std::string_view name, std::uint32_t t
   }
 }
 
+void MemoryRegistry::Compact(KeyRef key) {
+  key.node_->values.shrink_to_fit();
+  key.node_->live.shrink_to_fit();
+}
+
 bool MemoryRegistry::DeleteValue(KeyHandle rootKey, std::string_view path, std::string_view name) {
   Node* node = Find(rootKey, path);
   return node != nullptr && DeleteValue(KeyRef(node), name);

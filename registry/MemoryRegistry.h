@@ -67,6 +67,9 @@ class MemoryRegistry : public RegistryApi {
   void SetValue(KeyRef key, std::string_view name, std::uint32_t type, std::string data);
   bool DeleteValue(KeyHandle rootKey, std::string_view path, std::string_view name);
   bool DeleteValue(KeyRef key, std::string_view name);
+  // Gives back the spare room of the key's list of values, once no more are
+  // expected: a loader calls it when it moves on to the next key.
+  void Compact(KeyRef key);
   // Convenience: REG_SZ with its terminating NUL.
   void SetString(KeyHandle rootKey, const std::string& path, const std::string& name,
                  const std::string& text);

@@ -360,16 +360,22 @@ class Applier {
           parentPath_ = parentPath;
           parentKnown_ = true;
         }
+        if (valuesSet_) registry_.Compact(key_);
+        valuesSet_ = false;
         key_ = registry_.CreateKey(parent_, leaf);
         break;
       }
       case Operation::Kind::DeleteKey:
-        // The kept parent may be the key deleted, or below it.
+        // The kept parent, and the key values went to, may be the key
+        // deleted or below it.
+        if (valuesSet_) registry_.Compact(key_);
+        valuesSet_ = false;
         parentKnown_ = false;
         registry_.DeleteKey(op.rootKey, op.name);
         break;
       case Operation::Kind::SetValue:
         registry_.SetValue(key_, op.name, op.type, std::move(op.data));
+        valuesSet_ = true;
         break;
       case Operation::Kind::DeleteValue:
         registry_.DeleteValue(key_, op.name);
@@ -380,6 +386,7 @@ class Applier {
  private:
   MemoryRegistry& registry_;
   MemoryRegistry::KeyRef key_;
+  bool valuesSet_ = false;  // values went to key_
   bool parentKnown_ = false;
   KeyHandle parentRoot_ = 0;
   std::string parentPath_;
@@ -555,6 +562,7 @@ class Parser {
     } else if (StartsWithIgnoreCase(rest, "hex:")) {
       op.type = value_type::Binary;
       op.data = ParseHexData(std::string(rest.substr(4)), number);
+      op.data.shrink_to_fit();  // its room grew line by line
     } else if (StartsWithIgnoreCase(rest, "hex(")) {
       const std::size_t close = rest.find("):");
       const auto type =
