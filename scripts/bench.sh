@@ -11,6 +11,7 @@
 # of 10,000 small files and of one of 10 files of 100 MB.
 #   VORMLAN_BENCH_ROUNDS=N   rounds per figure (default 5)
 #   VORMLAN_BENCH_SMALL=1    tiny data (a smoke test of the script; no verdicts)
+#   VORMLAN_BENCH_ONLY=WORD  only the figures whose name holds WORD (list, inf, generate)
 #   VORMLAN_JOBS=N           build jobs (default 2)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -134,10 +135,14 @@ ms() { awk -v n="$1" 'BEGIN { printf "%.1f", n / 1e6 }'; }
 
 # Tool and baseline alternate, the one going first switching each round.
 # compare NAME GOAL "TOOL COMMAND" "BASELINE COMMAND" [PREPARE]
-# (PREPARE runs untimed before each command: it clears the output folders.)
+# (PREPARE runs untimed before each command: it clears the output folders and
+# writes back what the previous round left dirty, so that neither side pays
+# for the other's writes.)
+wanted() { [[ "$1" == *"${VORMLAN_BENCH_ONLY:-}"* ]]; }
 compare() {
   local name="$1" goal="$2" tool="$3" base="$4" prepare="${5:-true}"
   local t=() b=() i
+  wanted "$name" || return 0
   for ((i = 0; i < rounds; i++)); do
     if ((i % 2 == 0)); then
       eval "$prepare"; t+=("$(elapsed bash -c "$tool")")
@@ -162,11 +167,12 @@ compare "list, ${export_mb} MB UTF-16 export vs iconv" 3 \
   "iconv -f UTF-16 -t UTF-8 '$data/export.reg'"
 
 rss=()
-for ((i = 0; i < rounds; i++)); do
+wanted "list" || rounds_rss=0
+for ((i = 0; i < ${rounds_rss:-$rounds}; i++)); do
   rss+=("$(/usr/bin/time -f %M "$cli" list --registry "$data/export.reg" 2>&1 >/dev/null | tail -n 1)")
 done
-peak_kib=$(printf '%s\n' "${rss[@]}" | median)
-report "peak RSS of that list vs the file's size" 2 "$(awk -v k="$peak_kib" 'BEGIN { printf "%.1f", k / 1024 }')" \
+[ "${#rss[@]}" -eq 0 ] || peak_kib=$(printf '%s\n' "${rss[@]}" | median)
+[ "${#rss[@]}" -eq 0 ] || report "peak RSS of that list vs the file's size" 2 "$(awk -v k="$peak_kib" 'BEGIN { printf "%.1f", k / 1024 }')" \
   "$(awk -v s="$export_size" 'BEGIN { printf "%.1f", s / 1048576 }')" MiB
 
 compare "inf, ${deps} dependent files vs sort -f" 2 \
@@ -177,12 +183,12 @@ out="$data/out"
 compare "generate, ${many} files of 4 KiB vs cp -n" 1.5 \
   "'$cli' generate --registry '$data/many.reg' --windows-dir '$data/win-many' --printer 'Many Files' --out '$out'" \
   "mkdir -p '$out' && cp -n '$data/win-many/System32/spool/drivers/w32x86/3/'* '$out/'" \
-  "rm -rf '$out'"
+  "rm -rf '$out' && sync"
 
 compare "generate, ${big_count} files of ${big_mb} MiB vs cp -n" 1.1 \
   "'$cli' generate --registry '$data/big.reg' --windows-dir '$data/win-big' --printer 'Big Files' --out '$out'" \
   "mkdir -p '$out' && cp -n '$data/win-big/System32/spool/drivers/w32x86/3/'* '$out/'" \
-  "rm -rf '$out'"
+  "rm -rf '$out' && sync"
 
 echo
 if [ "$failures" -gt 0 ]; then
