@@ -2,9 +2,10 @@
 # Builds the libFuzzer targets (the fuzz preset: clang, fuzzer + AddressSanitizer
 # + UndefinedBehaviorSanitizer) and runs each for SECONDS (default 60) from a
 # copy of its seed corpus in fuzz/corpus/<target>/, so that the inputs the run
-# finds never land in the repository. A crash, a leak, undefined behaviour or
-# a broken invariant fails the script; the input that caused it is kept in
-# build/fuzz/crashes/ (rerun it with: build/fuzz/fuzz/<target> FILE).
+# finds never land in the repository. The targets run side by side. A crash, a
+# leak, undefined behaviour or a broken invariant fails the script; the input
+# that caused it is kept in build/fuzz/crashes/ (rerun it with:
+# build/fuzz/fuzz/<target> FILE).
 #   VORMLAN_JOBS=N  build jobs (default 2)
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -13,13 +14,14 @@ seconds="${1:-60}"
 jobs="${VORMLAN_JOBS:-2}"
 targets=(regfile_fuzzer hive_fuzzer generate_fuzzer)
 
-cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j "$jobs" || exit 1
+cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j "$jobs" --target "${targets[@]}" ||
+  exit 1
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 crashes="build/fuzz/crashes"
 mkdir -p "$crashes"
-failed=()
+pids=()
 for target in "${targets[@]}"; do
   corpus="$work/$target"
   mkdir -p "$corpus"
@@ -27,10 +29,18 @@ for target in "${targets[@]}"; do
   dict=()
   [ -f "fuzz/$target.dict" ] && dict=(-dict="fuzz/$target.dict")
   echo "--- $target: ${seconds} s from $(ls "$corpus" | wc -l) seed inputs"
-  if build/fuzz/fuzz/"$target" "$corpus" "${dict[@]}" -max_total_time="$seconds" \
-       -timeout=30 -rss_limit_mb=2048 -print_final_stats=1 \
-       -artifact_prefix="$crashes/$target-" >"$work/$target.log" 2>&1; then
-    grep -E '^stat::number_of_executed_units|^Done' "$work/$target.log" || tail -n 2 "$work/$target.log"
+  build/fuzz/fuzz/"$target" "$corpus" "${dict[@]}" -max_total_time="$seconds" \
+    -timeout=30 -rss_limit_mb=2048 -print_final_stats=1 \
+    -artifact_prefix="$crashes/$target-" >"$work/$target.log" 2>&1 &
+  pids+=($!)
+done
+
+failed=()
+for i in "${!targets[@]}"; do
+  target="${targets[$i]}"
+  if wait "${pids[$i]}"; then
+    echo "--- $target: $(grep -E '^stat::number_of_executed_units' "$work/$target.log" |
+      awk '{ print $2 }') runs, no failure"
   else
     tail -n 60 "$work/$target.log"
     echo "--- $target FAILED (inputs in $crashes)"
@@ -42,4 +52,4 @@ if [ "${#failed[@]}" -gt 0 ]; then
   echo "fuzzing failed: ${failed[*]}"
   exit 1
 fi
-echo "fuzzing: no crash in ${#targets[@]} targets"
+echo "fuzzing: no failure in ${#targets[@]} targets"
