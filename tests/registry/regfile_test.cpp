@@ -430,7 +430,7 @@ TEST(RegFileDisk, StreamsAndDevicesAreReadInBoundedChunks) {
   test::TempDir dir;
   const auto path = dir.Path() / "in.reg";
   test::WriteFile(path, kV4 + "[HKLM\\S]\n\"a\"=\"b\"\n");
-  std::FILE* stream = std::fopen(path.c_str(), "rb");
+  std::FILE* stream = std::fopen(path.string().c_str(), "rb");
   ASSERT_NE(stream, nullptr);
   MemoryRegistry reg;
   LoadRegStream(reg, stream, "standard input");
