@@ -24,27 +24,6 @@ struct FileCloser {
   void operator()(std::FILE* f) const noexcept { std::fclose(f); }
 };
 
-void LoadAndRead(registry::TextEncoding encoding, std::string_view bytes, bool asStream) {
-  registry::MemoryRegistry memory(encoding);
-  try {
-    if (asStream && !bytes.empty()) {
-      // A stream without a size, read in chunks, as standard input is.
-      std::string copy(bytes);
-      const std::unique_ptr<std::FILE, FileCloser> stream(fmemopen(copy.data(), copy.size(), "rb"));
-      if (!stream) return;
-      registry::LoadRegStream(memory, stream.get(), "fuzz.reg");
-    } else {
-      registry::LoadRegText(memory, bytes, "fuzz.reg");
-    }
-  } catch (const registry::RegFileError&) {
-    return;
-  }
-  registry::LinkExportControlSet(memory);
-  int budget = 200;
-  fuzz::Walk(memory, registry::root::LocalMachine, 0, budget);
-  probes::PrinterNamesFromRegistry(memory);
-}
-
 // Every key and value below the predefined roots, as text.
 void Dump(const registry::MemoryRegistry& memory, registry::KeyHandle root, const std::string& path,
           std::string& out) {
@@ -81,6 +60,32 @@ void LoadOverExisting(std::string_view bytes) {
   } catch (const registry::RegFileError&) {
     if (Dump(memory) != before) fuzz::Fail("a refused export changed the registry");
   }
+}
+
+void LoadAndRead(registry::TextEncoding encoding, std::string_view bytes, bool asStream) {
+  registry::MemoryRegistry memory(encoding);
+  try {
+    if (asStream && !bytes.empty()) {
+      // A stream without a size, read in chunks, as standard input is.
+      std::string copy(bytes);
+      const std::unique_ptr<std::FILE, FileCloser> stream(fmemopen(copy.data(), copy.size(), "rb"));
+      if (!stream) return;
+      registry::LoadRegStream(memory, stream.get(), "fuzz.reg");
+    } else {
+      registry::LoadRegText(memory, bytes, "fuzz.reg");
+    }
+  } catch (const registry::RegFileError&) {
+    // A new registry is filled as the file is read: a refused file must
+    // leave it empty again.
+    if (Dump(memory) != Dump(registry::MemoryRegistry(encoding))) {
+      fuzz::Fail("a refused export left keys or values in a new registry");
+    }
+    return;
+  }
+  registry::LinkExportControlSet(memory);
+  int budget = 200;
+  fuzz::Walk(memory, registry::root::LocalMachine, 0, budget);
+  probes::PrinterNamesFromRegistry(memory);
 }
 
 }  // namespace
