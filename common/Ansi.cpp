@@ -70,7 +70,16 @@ std::string FromUtf16Le(std::string_view bytes) {
 std::string ToUtf8(std::string_view ansiText) {
   std::string out;
   out.reserve(ansiText.size());
-  for (const char c : ansiText) unicode::Append(out, ToCodePoint(static_cast<unsigned char>(c)));
+  std::size_t pos = 0;
+  while (pos < ansiText.size()) {
+    // ASCII is the same in UTF-8: copied a run at a time.
+    std::size_t run = pos;
+    while (run < ansiText.size() && static_cast<unsigned char>(ansiText[run]) < 0x80) ++run;
+    out.append(ansiText.substr(pos, run - pos));
+    if (run == ansiText.size()) break;
+    unicode::Append(out, ToCodePoint(static_cast<unsigned char>(ansiText[run])));
+    pos = run + 1;
+  }
   return out;
 }
 

@@ -218,6 +218,14 @@ std::optional<std::string> ToAnsi(std::string_view utf8) {
   out.reserve(utf8.size());
   std::size_t pos = 0;
   while (pos < utf8.size()) {
+    // ASCII stands as it is in Windows-1252: copied a run at a time.
+    std::size_t run = pos;
+    while (run < utf8.size() && static_cast<unsigned char>(utf8[run]) < 0x80) ++run;
+    if (run > pos) {
+      out.append(utf8.substr(pos, run - pos));
+      pos = run;
+      continue;
+    }
     char32_t cp = 0;
     if (!Decode(utf8, pos, cp)) return std::nullopt;
     const char c = ansi::FromCodePoint(cp);

@@ -412,46 +412,56 @@ struct KeyChar {
   char32_t extended = 0;             // upper-case code point when row is null
 };
 
-void AppendPrimary(std::string& key, const KeyChar& c, std::size_t element) {
+// Writes the three bytes of one element's primary weight at p.
+char* PutPrimary(char* p, const KeyChar& c, std::size_t element) {
   if (c.row != nullptr) {
-    const std::uint16_t p = c.row->elements[element].primary;
-    key += static_cast<char>(p >> 8);
-    key += static_cast<char>(p & 0xFF);
-    key += '\0';
+    const std::uint16_t w = c.row->elements[element].primary;
+    *p++ = static_cast<char>(w >> 8);
+    *p++ = static_cast<char>(w & 0xFF);
+    *p++ = '\0';
   } else {
-    key += static_cast<char>(0x0F + (c.extended >> 16));
-    key += static_cast<char>((c.extended >> 8) & 0xFF);
-    key += static_cast<char>(c.extended & 0xFF);
+    *p++ = static_cast<char>(0x0F + (c.extended >> 16));
+    *p++ = static_cast<char>((c.extended >> 8) & 0xFF);
+    *p++ = static_cast<char>(c.extended & 0xFF);
   }
+  return p;
 }
 
+// The key is sized first and then written in place: sorting many names
+// builds one key per name.
 std::string BuildKey(const std::vector<KeyChar>& chars) {
-  std::string key;
-  key.reserve(chars.size() * 6 + 3);
   auto count = [](const KeyChar& c) -> std::size_t { return c.row ? c.row->count : 1; };
+  std::size_t elements = 0;
+  std::size_t specials = 0;
   for (const auto& c : chars) {
-    for (std::size_t e = 0; e < count(c); ++e) AppendPrimary(key, c, e);
+    elements += count(c);
+    specials += c.row != nullptr && c.row->special != 0;
   }
-  key += kLevelEnd;
+  std::string key(5 * elements + 3 + 3 * specials, '\0');
+  char* p = key.data();
+  for (const auto& c : chars) {
+    for (std::size_t e = 0; e < count(c); ++e) p = PutPrimary(p, c, e);
+  }
+  *p++ = kLevelEnd;
   for (const auto& c : chars) {
     for (std::size_t e = 0; e < count(c); ++e) {
-      key += static_cast<char>(c.row ? c.row->elements[e].diacritic : 2);
+      *p++ = static_cast<char>(c.row ? c.row->elements[e].diacritic : 2);
     }
   }
-  key += kLevelEnd;
+  *p++ = kLevelEnd;
   for (const auto& c : chars) {
     for (std::size_t e = 0; e < count(c); ++e) {
-      key += static_cast<char>(c.row ? c.row->elements[e].caseMark : 2);
+      *p++ = static_cast<char>(c.row ? c.row->elements[e].caseMark : 2);
     }
   }
-  key += kLevelEnd;
+  *p++ = kLevelEnd;
   std::size_t primaries = 0;
   for (const auto& c : chars) {
     if (c.row != nullptr && c.row->special != 0) {
       const std::uint32_t position = 0xFFFFu - (primaries & 0xFFFFu);
-      key += static_cast<char>(position >> 8);
-      key += static_cast<char>(position & 0xFF);
-      key += static_cast<char>(c.row->special);
+      *p++ = static_cast<char>(position >> 8);
+      *p++ = static_cast<char>(position & 0xFF);
+      *p++ = static_cast<char>(c.row->special);
     }
     primaries += count(c);
   }

@@ -75,7 +75,11 @@ MemoryRegistry::Node* MemoryRegistry::Find(KeyHandle rootKey, std::string_view p
 }
 
 MemoryRegistry::Node& MemoryRegistry::FindOrCreate(KeyHandle rootKey, std::string_view path) {
-  Node* node = &RootNode(rootKey);
+  return FindOrCreate(RootNode(rootKey), path);
+}
+
+MemoryRegistry::Node& MemoryRegistry::FindOrCreate(Node& start, std::string_view path) {
+  Node* node = &start;
   ForEachComponent(path, [&](std::string_view part) {
     auto& child = node->children[Fold(part)];
     if (!child) {
@@ -105,6 +109,10 @@ RegistryValue* MemoryRegistry::FindValue(Node& node, std::string_view name) cons
 
 MemoryRegistry::KeyRef MemoryRegistry::CreateKey(KeyHandle rootKey, std::string_view path) {
   return KeyRef(&FindOrCreate(rootKey, path));
+}
+
+MemoryRegistry::KeyRef MemoryRegistry::CreateKey(KeyRef parent, std::string_view path) {
+  return KeyRef(&FindOrCreate(*parent.node_, path));
 }
 
 bool MemoryRegistry::DeleteKey(KeyHandle rootKey, std::string_view path) {
@@ -153,6 +161,11 @@ void MemoryRegistry::SetValue(KeyRef key, std::string_view name, std::uint32_t t
       if (node.live[i]) node.index.emplace(Fold(node.values[i].name), i);
     }
   }
+}
+
+void MemoryRegistry::Compact(KeyRef key) {
+  key.node_->values.shrink_to_fit();
+  key.node_->live.shrink_to_fit();
 }
 
 bool MemoryRegistry::DeleteValue(KeyHandle rootKey, std::string_view path, std::string_view name) {

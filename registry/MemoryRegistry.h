@@ -56,6 +56,9 @@ class MemoryRegistry : public RegistryApi {
   // "\"; empty components are skipped. Missing keys are created. Throws
   // std::invalid_argument for a handle that is not a predefined root.
   KeyRef CreateKey(KeyHandle rootKey, std::string_view path);
+  // The same below parent (a key CreateKey gave, still present): keys that
+  // share a parent are made without walking its path again.
+  KeyRef CreateKey(KeyRef parent, std::string_view path);
   // Removes a key with everything below it; false when it does not exist.
   // Handles still open on it answer 1018 (key marked for deletion) afterwards.
   bool DeleteKey(KeyHandle rootKey, std::string_view path);
@@ -64,6 +67,9 @@ class MemoryRegistry : public RegistryApi {
   void SetValue(KeyRef key, std::string_view name, std::uint32_t type, std::string data);
   bool DeleteValue(KeyHandle rootKey, std::string_view path, std::string_view name);
   bool DeleteValue(KeyRef key, std::string_view name);
+  // Gives back the spare room of the key's list of values, once no more are
+  // expected: a loader calls it when it moves on to the next key.
+  void Compact(KeyRef key);
   // Convenience: REG_SZ with its terminating NUL.
   void SetString(KeyHandle rootKey, const std::string& path, const std::string& name,
                  const std::string& text);
@@ -120,6 +126,7 @@ class MemoryRegistry : public RegistryApi {
   Node& RootNode(KeyHandle rootKey) const;
   Node* Find(KeyHandle rootKey, std::string_view path) const;
   Node& FindOrCreate(KeyHandle rootKey, std::string_view path);
+  Node& FindOrCreate(Node& start, std::string_view path);
   RegistryValue* FindValue(Node& node, std::string_view name) const;
   // The node a handle (a root or an open key) stands for and the rights it
   // was opened with, or the error code of an unknown handle.

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -81,6 +82,10 @@ struct Operation {
   std::string data;        // SetValue only
 };
 
+// The changes of a file, in order. A deque grows without moving what it
+// holds: the changes of a large file are not copied again and again.
+using Operations = std::deque<Operation>;
+
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
@@ -153,21 +158,36 @@ std::size_t CharCount(std::string_view text, TextEncoding encoding) {
   throw RegFileError(source + ":" + std::to_string(line) + ": " + what);
 }
 
+// The number of UTF-16LE code units from unit i on that are ASCII, up to
+// units; four at a time while they last.
+std::size_t AsciiRun(const char* p, std::size_t i, std::size_t units) {
+  constexpr std::uint64_t kNonAscii = 0xFF80FF80FF80FF80u;
+  std::size_t run = i;
+  while (run + 4 <= units) {
+    std::uint64_t word;
+    std::memcpy(&word, p + 2 * run, sizeof word);
+    if ((word & kNonAscii) != 0) break;
+    run += 4;
+  }
+  while (run < units && p[2 * run + 1] == 0 && static_cast<unsigned char>(p[2 * run]) < 0x80) {
+    ++run;
+  }
+  return run;
+}
+
 // Appends UTF-16LE code units to out in the target encoding; ASCII, the bulk
 // of every export, is copied without further decoding.
 void AppendUtf16(std::string& out, std::string_view bytes, TextEncoding target) {
   const std::size_t units = bytes.size() / 2;
+  const char* p = bytes.data();
   std::size_t i = 0;
   while (i < units) {
-    std::size_t run = i;
-    while (run < units && bytes[2 * run + 1] == 0 &&
-           static_cast<unsigned char>(bytes[2 * run]) < 0x80) {
-      ++run;
-    }
+    const std::size_t run = AsciiRun(p, i, units);
     if (run > i) {
       const std::size_t start = out.size();
       out.resize(start + (run - i));
-      for (std::size_t k = i; k < run; ++k) out[start + (k - i)] = bytes[2 * k];
+      char* to = out.data() + start;
+      for (std::size_t k = i; k < run; ++k) *to++ = p[2 * k];
       i = run;
       continue;
     }
@@ -184,11 +204,29 @@ void AppendUtf16(std::string& out, std::string_view bytes, TextEncoding target) 
 }
 
 // The file's lines, one at a time, decoded into the registry's encoding.
-// Lines end at LF; a CR before it stays (the parser trims it).
+// Lines end at LF; a CR before it stays (the parser trims it). The bytes are
+// either all in memory or read from a stream chunk by chunk as the lines are
+// taken, so that only the line at hand and one chunk are held.
 class LineReader {
  public:
   LineReader(std::string_view body, Source source, TextEncoding target)
       : body_(body), source_(source), target_(target) {}
+
+  // Reads from stream: first holds the bytes read already, from skip on;
+  // no more than limit bytes in all (first included) are read, and a stream
+  // that goes on is refused naming sourceName.
+  LineReader(std::string first, std::size_t skip, std::FILE* stream, std::size_t limit,
+             std::string sourceName, Source source, TextEncoding target)
+      : buffer_(std::move(first)),
+        source_(source),
+        target_(target),
+        stream_(stream),
+        sourceName_(std::move(sourceName)),
+        total_(buffer_.size()),
+        limit_(limit) {
+    body_ = buffer_;
+    pos_ = skip;
+  }
 
   // The next line into line; false past the end. The text after the last LF
   // is a line of its own (empty when the file ends in a line break).
@@ -202,6 +240,9 @@ class LineReader {
     const std::string_view raw = body_.substr(pos_, end - pos_);
     switch (source_) {
       case Source::Utf16Le:
+        if (stream_ != nullptr && last && raw.size() % 2 != 0) {
+          Fail(sourceName_, number_, "the UTF-16 text ends in the middle of a character");
+        }
         AppendUtf16(line, raw, target_);
         break;
       case Source::Utf8Strict:
@@ -225,6 +266,7 @@ class LineReader {
     } else {
       pos_ = end + (source_ == Source::Utf16Le ? 2 : 1);
     }
+    scanned_ = 0;
     return true;
   }
 
@@ -234,37 +276,136 @@ class LineReader {
   bool AtLast() const { return done_; }
 
  private:
-  std::size_t FindLineEnd() const {
-    if (source_ != Source::Utf16Le) {
-      const std::size_t at = body_.find('\n', pos_);
-      return at;
-    }
-    std::size_t from = pos_;
+  // Where the line starting at pos_ ends, reading on while the bytes at hand
+  // hold no line end; npos when the line is the last one. scanned_ bytes
+  // after pos_ are known to hold none (an even number for UTF-16), so that a
+  // long line is searched once, not again after every chunk.
+  std::size_t FindLineEnd() {
+    const bool utf16 = source_ == Source::Utf16Le;
+    std::size_t from = pos_ + scanned_;
     for (;;) {
       const std::size_t at = body_.find('\n', from);
-      if (at == std::string_view::npos || at + 1 >= body_.size()) return std::string_view::npos;
-      if ((at - pos_) % 2 == 0 && body_[at + 1] == 0) return at;
-      from = at + 1;
+      if (at != std::string_view::npos && (!utf16 || at + 1 < body_.size())) {
+        if (!utf16 || ((at - pos_) % 2 == 0 && body_[at + 1] == 0)) return at;
+        from = at + 1;
+        continue;
+      }
+      scanned_ = (at == std::string_view::npos ? body_.size() : at) - pos_;
+      if (utf16) scanned_ -= scanned_ % 2;
+      if (!Refill()) return std::string_view::npos;
+      from = pos_ + scanned_;
     }
   }
 
+  // Drops the bytes before pos_ and appends the next chunk of the stream;
+  // false at its end (or without a stream).
+  bool Refill() {
+    if (stream_ == nullptr || atEnd_) return false;
+    buffer_.erase(0, pos_);
+    pos_ = 0;
+    const std::size_t start = buffer_.size();
+    const std::size_t room = std::min(kChunkBytes, limit_ + 1 - total_);
+    buffer_.resize(start + room);
+    const std::size_t got = std::fread(buffer_.data() + start, 1, room, stream_);
+    buffer_.resize(start + got);
+    body_ = buffer_;
+    total_ += got;
+    if (std::ferror(stream_)) {
+      throw RegFileError(sourceName_ + ": cannot read the file: " + std::strerror(errno));
+    }
+    if (total_ > limit_) {
+      throw RegFileError(sourceName_ + ": larger than " + std::to_string(limit_) +
+                         " bytes, the limit for export files");
+    }
+    if (got < room) atEnd_ = true;
+    return got > 0;
+  }
+
+  std::string buffer_;  // streaming: the bytes at hand
   std::string_view body_;
   Source source_;
   TextEncoding target_;
+  std::FILE* stream_ = nullptr;
+  std::string sourceName_;
+  std::size_t total_ = 0;  // streaming: bytes read in all
+  std::size_t limit_ = 0;
+  bool atEnd_ = false;
   std::size_t pos_ = 0;
+  std::size_t scanned_ = 0;
   std::size_t number_ = 0;
   bool done_ = false;
 };
 
+// Applies changes in the order given; values go to the key of the
+// CreateKey before them. Keys of an export come in runs below one parent
+// (the printers below Printers): the parent of the last key made is kept, so
+// that its path is not walked again for each of its subkeys.
+class Applier {
+ public:
+  explicit Applier(MemoryRegistry& registry) : registry_(registry) {}
+
+  void operator()(Operation& op) {
+    switch (op.kind) {
+      case Operation::Kind::CreateKey: {
+        const std::size_t cut = op.name.rfind('\\');
+        const std::string_view parentPath = cut == std::string::npos
+                                                ? std::string_view()
+                                                : std::string_view(op.name).substr(0, cut);
+        const std::string_view leaf = cut == std::string::npos
+                                          ? std::string_view(op.name)
+                                          : std::string_view(op.name).substr(cut + 1);
+        if (!parentKnown_ || op.rootKey != parentRoot_ || parentPath != parentPath_) {
+          parent_ = registry_.CreateKey(op.rootKey, parentPath);
+          parentRoot_ = op.rootKey;
+          parentPath_ = parentPath;
+          parentKnown_ = true;
+        }
+        if (valuesSet_) registry_.Compact(key_);
+        valuesSet_ = false;
+        key_ = registry_.CreateKey(parent_, leaf);
+        break;
+      }
+      case Operation::Kind::DeleteKey:
+        // The kept parent, and the key values went to, may be the key
+        // deleted or below it.
+        if (valuesSet_) registry_.Compact(key_);
+        valuesSet_ = false;
+        parentKnown_ = false;
+        registry_.DeleteKey(op.rootKey, op.name);
+        break;
+      case Operation::Kind::SetValue:
+        registry_.SetValue(key_, op.name, op.type, std::move(op.data));
+        valuesSet_ = true;
+        break;
+      case Operation::Kind::DeleteValue:
+        registry_.DeleteValue(key_, op.name);
+        break;
+    }
+  }
+
+ private:
+  MemoryRegistry& registry_;
+  MemoryRegistry::KeyRef key_;
+  bool valuesSet_ = false;  // values went to key_
+  bool parentKnown_ = false;
+  KeyHandle parentRoot_ = 0;
+  std::string parentPath_;
+  MemoryRegistry::KeyRef parent_;
+};
+
 class Parser {
  public:
-  Parser(LineReader& reader, std::string source, TextEncoding target, bool utf16WithoutBom)
+  // With direct, each change is applied as soon as it is read instead of
+  // being collected.
+  Parser(LineReader& reader, std::string source, TextEncoding target, bool utf16WithoutBom,
+         Applier* direct = nullptr)
       : reader_(reader),
         source_(std::move(source)),
         target_(target),
-        utf16WithoutBom_(utf16WithoutBom) {}
+        utf16WithoutBom_(utf16WithoutBom),
+        direct_(direct) {}
 
-  std::vector<Operation> Parse() {
+  Operations Parse() {
     ParseHeader();
     while (reader_.Next(line_)) {
       const std::size_t number = reader_.Number();
@@ -330,7 +471,7 @@ class Parser {
     op.kind = remove ? Operation::Kind::DeleteKey : Operation::Kind::CreateKey;
     op.rootKey = *rootKey;
     op.name = std::move(path);
-    operations_.push_back(std::move(op));
+    Emit(op);
     inKey_ = true;
     keyDeleted_ = remove;
   }
@@ -421,6 +562,7 @@ class Parser {
     } else if (StartsWithIgnoreCase(rest, "hex:")) {
       op.type = value_type::Binary;
       op.data = ParseHexData(std::string(rest.substr(4)), number);
+      op.data.shrink_to_fit();  // its room grew line by line
     } else if (StartsWithIgnoreCase(rest, "hex(")) {
       const std::size_t close = rest.find("):");
       const auto type =
@@ -431,7 +573,7 @@ class Parser {
     } else {
       Fail(source_, number, "unrecognised value data '" + Excerpt(rest) + "'");
     }
-    operations_.push_back(std::move(op));
+    Emit(op);
   }
 
   // Hex bytes "xx,xx,..." that may go on over further lines, each line but
@@ -459,10 +601,14 @@ class Parser {
     }
   }
 
+  // Appends the bytes of one line's hex data. The bytes are written into
+  // room made for as many as the line can hold (a digit and a comma each).
   void AppendHexBytes(std::string_view piece, bool continues, std::size_t number,
                       std::string& bytes) const {
     if (piece.empty()) return;
-    bytes.reserve(bytes.size() + piece.size() / 3 + 1);
+    std::size_t n = bytes.size();
+    bytes.resize(n + (piece.size() + 1) / 2);
+    char* const out = bytes.data();
     std::size_t pos = 0;
     while (pos <= piece.size()) {
       // The usual form, two digits and a comma or the end, without trimming.
@@ -470,8 +616,8 @@ class Parser {
         const int hi = HexDigit(piece[pos]);
         const int lo = HexDigit(piece[pos + 1]);
         if (hi >= 0 && lo >= 0) {
-          if (bytes.size() >= kMaxValueBytes) TooLarge(number);
-          bytes += static_cast<char>(hi << 4 | lo);
+          if (n >= kMaxValueBytes) TooLarge(number);
+          out[n++] = static_cast<char>(hi << 4 | lo);
           pos += 3;
           continue;
         }
@@ -481,13 +627,14 @@ class Parser {
       if (last) end = piece.size();
       const std::string_view token = Trim(piece.substr(pos, end - pos));
       // A trailing comma is only allowed before a continuation.
-      if (token.empty() && last && continues && pos > 0) return;
+      if (token.empty() && last && continues && pos > 0) break;
       const auto byte = ParseHex(token, 2);
       if (!byte) Fail(source_, number, "bad hex byte '" + Excerpt(token) + "'");
-      if (bytes.size() >= kMaxValueBytes) TooLarge(number);
-      bytes += static_cast<char>(*byte);
+      if (n >= kMaxValueBytes) TooLarge(number);
+      out[n++] = static_cast<char>(*byte);
       pos = end + 1;
     }
+    bytes.resize(n);
   }
 
   [[noreturn]] void TooLarge(std::size_t number) const {
@@ -507,35 +654,29 @@ class Parser {
     return target_ == TextEncoding::Utf8 ? unicode::FromAnsi(bytes) : bytes;
   }
 
+  void Emit(Operation& op) {
+    if (direct_ != nullptr) {
+      (*direct_)(op);
+    } else {
+      operations_.push_back(std::move(op));
+    }
+  }
+
   LineReader& reader_;
   std::string source_;
   TextEncoding target_;
   bool utf16WithoutBom_;
+  Applier* direct_;
   std::string line_;
   Format format_ = Format::Regedit4;
   bool inKey_ = false;
   bool keyDeleted_ = false;
-  std::vector<Operation> operations_;
+  Operations operations_;
 };
 
-void Apply(MemoryRegistry& registry, std::vector<Operation>& operations) {
-  MemoryRegistry::KeyRef key;
-  for (auto& op : operations) {
-    switch (op.kind) {
-      case Operation::Kind::CreateKey:
-        key = registry.CreateKey(op.rootKey, op.name);
-        break;
-      case Operation::Kind::DeleteKey:
-        registry.DeleteKey(op.rootKey, op.name);
-        break;
-      case Operation::Kind::SetValue:
-        registry.SetValue(key, op.name, op.type, std::move(op.data));
-        break;
-      case Operation::Kind::DeleteValue:
-        registry.DeleteValue(key, op.name);
-        break;
-    }
-  }
+void Apply(MemoryRegistry& registry, Operations& operations) {
+  Applier applier(registry);
+  for (auto& op : operations) applier(op);
 }
 
 // The first line of text (in bytes) that is not valid UTF-8, from 1.
@@ -584,7 +725,47 @@ void CheckStart(std::string_view start, const std::string& name) {
   Parser(reader, name, TextEncoding::Ansi, source == Source::Utf16Le && skip == 0).ParseHeader();
 }
 
-void Load(MemoryRegistry& registry, std::string_view bytes, const std::string& sourceName) {
+bool IsEmpty(const MemoryRegistry& registry) {
+  for (const auto& r : kRoots) {
+    if (!registry.SubKeyNames(r.key, "").empty() || !registry.Values(r.key, "").empty()) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void Clear(MemoryRegistry& registry) {
+  for (const auto& r : kRoots) {
+    for (const auto& name : registry.SubKeyNames(r.key, "")) registry.DeleteKey(r.key, name);
+    for (const auto& value : registry.Values(r.key, ""))
+      registry.DeleteValue(r.key, "", value.name);
+  }
+}
+
+// Parses the lines of reader into registry, all or nothing. An empty
+// registry (the usual case: a new one for the file) is filled as the lines
+// are read and emptied again when the file is refused, so that the changes
+// are never held besides the registry; into any other registry they are
+// collected and applied once the whole file has been read.
+void ParseInto(MemoryRegistry& registry, LineReader& reader, const std::string& sourceName,
+               bool utf16WithoutBom) {
+  const TextEncoding target = registry.Encoding();
+  if (!IsEmpty(registry)) {
+    Operations operations = Parser(reader, sourceName, target, utf16WithoutBom).Parse();
+    Apply(registry, operations);
+    return;
+  }
+  Applier applier(registry);
+  try {
+    Parser(reader, sourceName, target, utf16WithoutBom, &applier).Parse();
+  } catch (...) {
+    Clear(registry);
+    throw;
+  }
+}
+
+// Loads the file's bytes, held in memory, into registry.
+void LoadText(MemoryRegistry& registry, std::string_view bytes, const std::string& sourceName) {
   if (bytes.size() > kMaxExportBytes) {
     throw RegFileError(sourceName + ": file larger than " + std::to_string(kMaxExportBytes) +
                        " bytes, the limit for export files");
@@ -602,10 +783,7 @@ void Load(MemoryRegistry& registry, std::string_view bytes, const std::string& s
     Fail(sourceName, FirstInvalidUtf8Line(body), "invalid UTF-8 text");
   }
   LineReader reader(body, source, registry.Encoding());
-  std::vector<Operation> operations =
-      Parser(reader, sourceName, registry.Encoding(), source == Source::Utf16Le && skip == 0)
-          .Parse();
-  Apply(registry, operations);
+  ParseInto(registry, reader, sourceName, source == Source::Utf16Le && skip == 0);
 }
 
 // Owns a stream opened by LoadRegFile.
@@ -613,19 +791,22 @@ struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-// Reads all of stream, refusing it once it passes kMaxExportBytes. expected:
-// the size of a regular file, read in one go; 0 when unknown. The first
-// chunk is checked on its own, so that a device or a file that is plainly
-// no export (a hive, zeros) is refused before more of it is read.
-std::string ReadAll(std::FILE* stream, const std::string& name, std::uintmax_t expected) {
-  std::string bytes;
-  const std::size_t first = expected > 0 && expected <= kMaxExportBytes
-                                ? static_cast<std::size_t>(expected) + 1
-                                : kChunkBytes;
-  bool checked = false;
-  for (;;) {
-    const std::size_t want = bytes.empty() ? first : std::max(kChunkBytes, bytes.size() / 2);
-    const std::size_t room = std::min(want, kMaxExportBytes + 1 - bytes.size());
+// Reads stream on after bytes (what was read of it already), refusing it
+// once it passes kMaxExportBytes; with maxBytes, only until that many bytes
+// are held. expected: the size of a regular file, whose rest is read in one
+// go; 0 when unknown. The first chunk is checked on its own, so that a device
+// or a file that is plainly no export (a hive, zeros) is refused before more
+// of it is read.
+std::string ReadAll(std::FILE* stream, const std::string& name, std::uintmax_t expected,
+                    std::size_t maxBytes = 0, std::string bytes = {}) {
+  const std::size_t cap = maxBytes > 0 ? maxBytes : kMaxExportBytes + 1;
+  const bool exact = expected > 0 && expected <= kMaxExportBytes;
+  bool checked = !bytes.empty();
+  while (bytes.size() < cap) {
+    const std::size_t want = exact && bytes.size() <= expected
+                                 ? static_cast<std::size_t>(expected) + 1 - bytes.size()
+                                 : std::max(kChunkBytes, bytes.size() / 2);
+    const std::size_t room = std::min(want, cap - bytes.size());
     const std::size_t start = bytes.size();
     bytes.resize(start + room);
     const std::size_t got = std::fread(bytes.data() + start, 1, room, stream);
@@ -649,12 +830,11 @@ std::string ReadAll(std::FILE* stream, const std::string& name, std::uintmax_t e
 }  // namespace
 
 void LoadRegText(MemoryRegistry& registry, std::string_view bytes, const std::string& sourceName) {
-  Load(registry, bytes, sourceName);
+  LoadText(registry, bytes, sourceName);
 }
 
 void LoadRegStream(MemoryRegistry& registry, std::FILE* stream, const std::string& sourceName) {
-  const std::string bytes = ReadAll(stream, sourceName, 0);
-  Load(registry, bytes, sourceName);
+  LoadText(registry, ReadAll(stream, sourceName, 0), sourceName);
 }
 
 void LoadRegFile(MemoryRegistry& registry, const std::string& path) {
@@ -682,8 +862,19 @@ void LoadRegFile(MemoryRegistry& registry, const std::string& path) {
                          " bytes, the limit for export files");
     }
   }
-  const std::string bytes = ReadAll(stream.get(), path, expected);
-  Load(registry, bytes, path);
+  // UTF-16 text, as Windows writes exports, is parsed as it is read: its
+  // lines can be told apart from the start, and the size of a regular file
+  // says already whether it ends in the middle of a character. Other text is
+  // read whole first, as whether it is UTF-8 depends on all of it.
+  std::string first = ReadAll(stream.get(), path, 0, kChunkBytes);
+  const auto [source, skip] = DetectSource(first, path);
+  if (source == Source::Utf16Le && fs::is_regular_file(status) && expected % 2 == 0) {
+    LineReader reader(std::move(first), skip, stream.get(), kMaxExportBytes, path, source,
+                      registry.Encoding());
+    ParseInto(registry, reader, path, skip == 0);
+    return;
+  }
+  LoadText(registry, ReadAll(stream.get(), path, expected, 0, std::move(first)), path);
 }
 
 }  // namespace vormlan::registry

@@ -14,7 +14,10 @@
 // Limits, so that a damaged or hostile file cannot exhaust memory: the file
 // holds at most kMaxExportBytes; a value's data at most 16 MiB; key names 255
 // characters, value names 16383, keys nest at most 512 deep. Loading takes
-// time linear in the file and memory of about the file's size.
+// time linear in the file. A UTF-16 file (what Windows writes) is parsed as
+// it is read, so its bytes are never all held (other text is held whole
+// while it is parsed), and a registry that is empty, as a new one for the
+// file is, is filled as the lines are read.
 
 #include <cstddef>
 #include <cstdio>
@@ -38,13 +41,15 @@ class RegFileError : public Exception {
 
 // Applies the export file's content (bytes as read from disk) to registry.
 // sourceName names the file in error messages. All or nothing: on a
-// RegFileError the registry is left exactly as it was.
+// RegFileError the registry is left exactly as it was (an empty registry is
+// emptied again).
 void LoadRegText(MemoryRegistry& registry, std::string_view bytes, const std::string& sourceName);
 
 // Reads the file at path and applies it as LoadRegText does: a regular file
-// in one read of its size, anything else (a pipe, a FIFO, a device) in
-// chunks; either way no more than kMaxExportBytes + 1 bytes are read before a
-// too-large input is refused. A directory, a binary hive or an unreadable
+// of UTF-16 text a chunk at a time as its lines are parsed, other regular
+// files in one read of their size, anything else (a pipe, a FIFO, a device)
+// in chunks; either way no more than kMaxExportBytes + 1 bytes are read
+// before a too-large input is refused. A directory, a binary hive or an unreadable
 // file is refused with a message naming it.
 void LoadRegFile(MemoryRegistry& registry, const std::string& path);
 

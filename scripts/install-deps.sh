@@ -15,6 +15,7 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine32:i386 wine64 xvfb xauth xdotool imagemagick
   fonts-wine file
+  clang-14 libclang-rt-14-dev time
 )
 
 missing=()

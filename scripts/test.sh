@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The whole test suite, in steps: the dependencies; the native build and its
-# suites; the x86_64 and i686 Windows builds and their suites under Wine; the
-# release archives and their test. A failing step is reported and the later
+# suites; the native suites again under AddressSanitizer and
+# UndefinedBehaviorSanitizer (asan preset); 60 s of each fuzz target
+# (scripts/fuzz.sh); the x86_64 and i686 Windows builds and their suites under
+# Wine; the release archives and their test. A failing step is reported and the later
 # steps still run (a build's suites only if it built); the script exits
 # non-zero when any step failed.
 #
@@ -10,6 +12,7 @@
 # the x86_64 (win64) build everywhere.
 #   VORMLAN_NO_WIN32_RUN=1  pretend that the host refuses 32-bit programs
 #   VORMLAN_JOBS=N          build jobs (default 2)
+#   VORMLAN_FUZZ_SECONDS=N  seconds per fuzz target (default 60)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -37,6 +40,9 @@ suites() { ctest --preset "$1"; }
 step "dependencies" bash scripts/install-deps.sh || exit 1
 
 step "linux build" build linux && step "linux suites" suites linux
+
+step "asan build" build asan && step "asan suites" suites asan
+step "fuzzing" bash scripts/fuzz.sh "${VORMLAN_FUZZ_SECONDS:-60}"
 
 win64_ran=no
 step "win64 build" build win64 && win64_ran=yes && step "win64 suites" suites win64

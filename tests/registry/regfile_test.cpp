@@ -86,6 +86,20 @@ TEST(RegFileKeys, DeletedKeyTakesEverythingBelow) {
   EXPECT_TRUE(reg.KeyExists(root::LocalMachine, "S\\Kept"));
 }
 
+// Keys that share a parent are made below the parent kept from the key
+// before; a deletion in between, or another spelling of the parent, is seen.
+TEST(RegFileKeys, SiblingsSeeTheirParentDeletedOrRespelled) {
+  MemoryRegistry reg;
+  Load(reg, kV4 +
+                "[HKLM\\S\\P\\A]\n\"a\"=\"1\"\n[-HKLM\\S\\P]\n[HKLM\\S\\P\\B]\n[HKLM\\s\\p\\C]\n"
+                "[HKLM\\S\\P\\A\\D]\n[HKLM\\T]\n[HKLM\\U]\n\"u\"=\"2\"\n");
+  EXPECT_EQ(reg.SubKeyNames(root::LocalMachine, "S\\P"), (std::vector<std::string>{"A", "B", "C"}));
+  EXPECT_FALSE(reg.GetValue(root::LocalMachine, "S\\P\\A", "a"));
+  EXPECT_TRUE(reg.KeyExists(root::LocalMachine, "S\\P\\A\\D"));
+  EXPECT_EQ(reg.SubKeyNames(root::LocalMachine, ""), (std::vector<std::string>{"S", "T", "U"}));
+  EXPECT_EQ(Data(reg, "U", "u", value_type::Sz), std::string("2\0", 2));
+}
+
 TEST(RegFileKeys, LaterSectionsSeeEarlierChanges) {
   MemoryRegistry reg;
   Load(reg, kV5 + "[HKLM\\S\\K]\n\"a\"=\"1\"\n[-HKLM\\S\\K]\n[HKLM\\S\\K]\n\"b\"=\"2\"\n");
@@ -371,12 +385,21 @@ TEST(RegFileLimits, DamagedFilesLoadCompletelyOrNotAtAll) {
         text.insert(pos, pieces[next() % std::size(pieces)]);
       }
     }
+    // A new registry, which is filled as the file is read, is emptied
+    // again; one that holds keys already has the changes applied at the end.
     MemoryRegistry reg;
+    MemoryRegistry holding;
+    holding.SetString(root::CurrentUser, "Kept", "v", "x");
     try {
       LoadRegText(reg, text, "f.reg");
     } catch (const RegFileError& e) {
       EXPECT_EQ(std::string(e.what()).substr(0, 6), "f.reg:") << e.what();
       EXPECT_TRUE(reg.SubKeyNames(root::LocalMachine, "").empty()) << text;
+      EXPECT_TRUE(reg.SubKeyNames(root::CurrentUser, "").empty()) << text;
+      EXPECT_TRUE(reg.Values(root::LocalMachine, "").empty()) << text;
+      EXPECT_THROW(LoadRegText(holding, text, "f.reg"), RegFileError);
+      EXPECT_TRUE(holding.SubKeyNames(root::LocalMachine, "").empty()) << text;
+      EXPECT_EQ(holding.SubKeyNames(root::CurrentUser, ""), std::vector<std::string>{"Kept"});
     }
   }
 }
@@ -441,6 +464,81 @@ TEST(RegFileDisk, StreamsAndDevicesAreReadInBoundedChunks) {
         << e.what();
   }
 #endif
+}
+
+// Every key and value of a registry, as text to compare.
+void DumpKey(const MemoryRegistry& reg, KeyHandle rootKey, const std::string& path,
+             std::string& out) {
+  out += "[" + path + "]\n";
+  for (const auto& v : reg.Values(rootKey, path)) {
+    out += v.name + "=" + std::to_string(v.type) + ":" + v.data + "\n";
+  }
+  for (const auto& sub : reg.SubKeyNames(rootKey, path)) {
+    DumpKey(reg, rootKey, path.empty() ? sub : path + "\\" + sub, out);
+  }
+}
+
+std::u16string Ascii16(const std::string& text) {
+  return std::u16string(text.begin(), text.end());
+}
+
+// UTF-16 files are parsed as they are read, a chunk at a time: lines, hex
+// continuations and characters that straddle the chunks, and a line longer
+// than a chunk, load exactly as the same bytes in memory do; so do the
+// errors, with their line numbers.
+TEST(RegFileDisk, Utf16FilesLoadAsTheSameBytesInMemory) {
+  std::u16string text = Ascii16(kV5);
+  for (int key = 0; text.size() < 1'600'000; ++key) {
+    text += Ascii16("[HKEY_LOCAL_MACHINE\\SYSTEM\\K" + std::to_string(key % 97) + "\\Sub" +
+                    std::to_string(key) + "]\r\n");
+    text +=
+        u"\"N\u00e9\u20ac\U0001F5A8\"=\"" + Ascii16(std::string(key % 300, 'x')) + u"\u00fc\"\r\n";
+    text += Ascii16("\"h\"=hex:");
+    for (int i = 0; i < key % 70; ++i) text += Ascii16(i % 20 == 19 ? "0a,\\\r\n  " : "0a,");
+    text += Ascii16("ff\r\n\"m\"=hex(7):41,00,0a,01,00,00,00,00\r\n\r\n");
+  }
+  text += Ascii16("[HKEY_LOCAL_MACHINE\\Long]\r\n\"v\"=\"") + Ascii16(std::string(1'500'000, 'y')) +
+          Ascii16("\"\r\n");
+  test::TempDir dir;
+  const auto path = dir.Path() / "big.reg";
+  const std::string bytes = Utf16File(text);
+  ASSERT_GT(bytes.size(), 3u * 1024 * 1024);
+  test::WriteFile(path, bytes);
+  for (const auto encoding : {TextEncoding::Ansi, TextEncoding::Utf8}) {
+    MemoryRegistry fromFile(encoding);
+    MemoryRegistry fromMemory(encoding);
+    LoadRegFile(fromFile, path.string());
+    LoadRegText(fromMemory, bytes, path.string());
+    std::string a;
+    std::string b;
+    DumpKey(fromFile, root::LocalMachine, "", a);
+    DumpKey(fromMemory, root::LocalMachine, "", b);
+    EXPECT_GT(a.size(), 2'000'000u);
+    EXPECT_TRUE(a == b);
+  }
+
+  // An error deep in the file, and a file that ends in half a character.
+  for (const std::string& tail : {std::string("\x40\x00\x3d\x00\x2d\x00\x78\x00"),  // @=-x
+                                  std::string("\x0d\x00\x0a\x00\x5b")}) {
+    test::WriteFile(path, bytes + tail);
+    MemoryRegistry fromFile;
+    std::string fileError = "loaded";
+    try {
+      LoadRegFile(fromFile, path.string());
+    } catch (const RegFileError& e) {
+      fileError = e.what();
+    }
+    MemoryRegistry fromMemory;
+    std::string memoryError = "loaded";
+    try {
+      LoadRegText(fromMemory, bytes + tail, path.string());
+    } catch (const RegFileError& e) {
+      memoryError = e.what();
+    }
+    EXPECT_NE(fileError, "loaded");
+    EXPECT_EQ(fileError, memoryError);
+    EXPECT_TRUE(fromFile.SubKeyNames(root::LocalMachine, "").empty());
+  }
 }
 
 TEST(RegFileDisk, FilesOverTheCapAreRefusedUnread) {

@@ -1,0 +1,83 @@
+// The whole path of the command line over an export file: load, list the
+// printers, describe and look up each one, check the description, compose
+// the INF in both encodings and write the package to an in-memory host that
+// refuses any write outside the chosen directory.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "fuzz/FuzzSupport.h"
+#include "generation/Architecture.h"
+#include "generation/DescriptionCheck.h"
+#include "generation/DriverLookup.h"
+#include "generation/DriverRegistration.h"
+#include "generation/InfComposer.h"
+#include "generation/PackageWriter.h"
+#include "probes/Printers.h"
+#include "registry/ControlSet.h"
+#include "registry/MemoryRegistry.h"
+#include "registry/RegFile.h"
+#include "registry/unitEXRegistry.h"
+
+namespace {
+
+using namespace vormlan;
+
+void Package(registry::RegistryApi& registry, const std::string& printer, generation::Arch arch) {
+  generation::DriverDescription description;
+  try {
+    description = generation::LookupDriver(registry, printer, arch);
+  } catch (const registry::ERegistryException&) {
+    return;
+  }
+  for (const auto infEncoding :
+       {generation::InfEncoding::CodePage, generation::InfEncoding::Utf16}) {
+    try {
+      generation::CheckDescription(description, infEncoding);
+    } catch (const Exception&) {
+      continue;  // refused as unsafe: nothing may be written
+    }
+    const auto inf = generation::ComposeInf(description);
+    for (const auto& line : inf.lines) {
+      if (line.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+        fuzz::Fail("a checked description gave an INF line with a line break or a NUL");
+      }
+    }
+    generation::InfBytes(inf.lines, description.encoding, infEncoding);
+    fuzz::MemoryHost host;
+    generation::PackageOptions options;
+    options.arch = arch;
+    options.textEncoding = description.encoding;
+    options.infEncoding = infEncoding;
+    const auto result = generation::WriteDriverPackage(host, description.driverVersion, inf.lines,
+                                                       inf.files, options);
+    if (host.written.count(fuzz::MemoryHost::Fold(result.infPath)) != 1) {
+      fuzz::Fail("the package has no INF");
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  registry::MemoryRegistry registry(registry::TextEncoding::Utf8);
+  try {
+    registry::LoadRegText(registry, std::string_view(reinterpret_cast<const char*>(data), size),
+                          "fuzz.reg");
+  } catch (const registry::RegFileError&) {
+    return 0;
+  }
+  registry::LinkExportControlSet(registry);
+  auto names = probes::PrinterNamesFromRegistry(registry);
+  if (names.size() > 4) names.resize(4);
+  for (const auto& name : names) {
+    generation::DescribePrinter(registry, name);
+    for (const auto arch :
+         {generation::Arch::X86, generation::Arch::X64, generation::Arch::Arm64}) {
+      Package(registry, name, arch);
+    }
+  }
+  return 0;
+}
