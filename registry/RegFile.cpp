@@ -228,6 +228,9 @@ class LineReader {
     pos_ = skip;
   }
 
+  // Whether the last line has been read.
+  bool AtEnd() const { return done_; }
+
   // The next line into line; false past the end. The text after the last LF
   // is a line of its own (empty when the file ends in a line break).
   bool Next(std::string& line) {
@@ -426,6 +429,11 @@ class Parser {
   // headers.
   void ParseHeader() {
     reader_.Next(line_);
+    if (line_.empty() && reader_.AtEnd()) {
+      Fail(source_, 1,
+           "empty file: a registry export starts with REGEDIT4 or \"" +
+               std::string(kVersion5Header) + "\"");
+    }
     const std::string_view header = TrimRight(line_);
     if (header == kRegedit4Header) {
       format_ = Format::Regedit4;

@@ -2,7 +2,7 @@
 # End-to-end tests of "vormlan-cli inf" and "vormlan-cli generate": exact INF
 # bytes, exit statuses and messages, and a package on a real directory tree.
 # Usage: inf_generate_test.sh SOURCE_DIR MODE CLI...
-#   MODE "native": CLI is the Linux program; "wine": CLI is the wrapper and
+#   MODE "native": CLI is the Linux program; "windows": CLI is the wrapper and
 #   the .exe, and file arguments are handed over as Z: paths.
 set -u
 src="$1"; mode="$2"; shift 2
@@ -14,7 +14,7 @@ trap 'rm -rf "$work"' EXIT
 passed=0; failed=0
 
 arg() {  # a file argument as the program under test expects it
-  if [ "$mode" = wine ]; then echo "Z:$(echo "$1" | tr / '\\')"; else echo "$1"; fi
+  if [ "$mode" = windows ]; then echo "Z:$(echo "$1" | tr / '\\')"; else echo "$1"; fi
 }
 check() {  # name, condition
   if eval "$2"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $1"; fi
@@ -93,7 +93,7 @@ rc=$?
 check "generate without --out is a usage error" "[ $rc -eq 2 ]"
 
 # --- generate into a drive root (Wine only: a drive letter mapped to a test folder).
-if [ "$mode" = wine ]; then
+if [ "$mode" = windows ]; then
   prefix=$(sed -n 's/^export WINEPREFIX="\(.*\)"$/\1/p' "${cli[0]}")
   mkdir -p "$work/root"
   ln -sfn "$work/root" "$prefix/dosdevices/q:"

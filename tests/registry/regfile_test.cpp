@@ -278,7 +278,9 @@ const std::string kPre = kV5 + "[HKLM\\S\\New]\n[HKLM\\S]\n\"Early\"=\"e\"\n[-HK
 INSTANTIATE_TEST_SUITE_P(
     Cases, RegFileMalformed,
     ::testing::Values(
-        BadCase{"Empty", "", "t.reg:1: unknown header ''"},
+        BadCase{"Empty", "",
+                "t.reg:1: empty file: a registry export starts with REGEDIT4 or \"Windows Registry "
+                "Editor Version 5.00\""},
         BadCase{"UnknownHeader", "REGEDIT5\n[HKLM\\S]\n", "t.reg:1: unknown header 'REGEDIT5'"},
         BadCase{"HeaderNotFirst", "\nREGEDIT4\n", "t.reg:1: unknown header ''"},
         BadCase{"NoClosingBracket", kPre + "[HKLM\\S\n", "t.reg:7: key line without closing ']'"},
