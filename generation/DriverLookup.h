@@ -34,6 +34,7 @@ struct DriverDescription {
   std::vector<std::string> dependentFiles;  // stored order, duplicates kept
 };
 
+// SYSTEM's Printers key; PrintQueues.h tells where a queue's key is.
 inline constexpr char kPrintersKey[] = "\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers";
 inline constexpr char kEnvironmentsKey[] =
     "\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments";
@@ -46,11 +47,19 @@ inline constexpr char kMonitorsKey[] = "\\SYSTEM\\CurrentControlSet\\Control\\Pr
 std::string DriversKeyOf(Arch arch);
 
 // Looks the printer up below HKEY_LOCAL_MACHINE of registry, in the drivers
-// of the given environment (x86 for the window).
+// of the given environment (x86 for the window). The printer's key is the
+// one PrinterKeyPath names: SYSTEM's on a running system, SOFTWARE's where
+// only that hive holds the queue (an offline disk since Windows Vista).
 // Throws the accessor's exceptions: ERegistryException for a value of the
 // wrong type or a failed read, EExRegistryException when "Dependent Files"
 // cannot be read (so a driver without that value cannot be packaged).
 DriverDescription LookupDriver(registry::RegistryApi& registry, const std::string& printerName,
                                Arch arch = Arch::X86);
+
+// As LookupDriver for a queue whose "Printer Driver" is driverName: the same
+// description, found key and all (printerName stays empty). For drivers that
+// no queue uses. Throws as LookupDriver does.
+DriverDescription LookupDriverByName(registry::RegistryApi& registry, const std::string& driverName,
+                                     Arch arch);
 
 }  // namespace vormlan::generation

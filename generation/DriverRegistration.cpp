@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 
+#include "common/Unicode.h"
 #include "generation/DriverLookup.h"
+#include "generation/PrintQueues.h"
 #include "registry/ValueRead.h"
 
 namespace vormlan::generation {
@@ -48,7 +51,119 @@ std::string VersionText(RegistryApi& api, KeyHandle key) {
   return buffer;
 }
 
+void ReadDetails(RegistryApi& api, KeyHandle key, EnvironmentDriver& e) {
+  e.infPath = Text(api, key, "InfPath");
+  e.manufacturer = Text(api, key, "Manufacturer");
+  e.driverVersion = VersionText(api, key);
+  e.coreDependencies = Strings(api, key, "CoreDependencies");
+  for (const auto& file : Strings(api, key, "Dependent Files")) {
+    const auto bar = file.find('|');
+    if (bar == std::string::npos || bar == 0) continue;
+    std::string package = file.substr(0, bar);
+    if (std::find(e.packageDependencies.begin(), e.packageDependencies.end(), package) ==
+        e.packageDependencies.end()) {
+      e.packageDependencies.push_back(std::move(package));
+    }
+  }
+}
+
+// The number of a "Version-N" key name, or nothing.
+std::optional<int> VersionNumber(const std::string& name) {
+  constexpr std::string_view prefix = "version-";
+  if (name.size() <= prefix.size() || name.size() > prefix.size() + 2) return std::nullopt;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    char c = name[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != prefix[i]) return std::nullopt;
+  }
+  int n = 0;
+  for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+    if (name[i] < '0' || name[i] > '9') return std::nullopt;
+    n = n * 10 + (name[i] - '0');
+  }
+  return n;
+}
+
+std::optional<Arch> ArchOfEnvironment(const std::string& environment) {
+  const std::string folded = unicode::Fold(environment);
+  for (const auto& info : kArchitectures) {
+    if (unicode::Fold(info.environment) == folded) return info.arch;
+  }
+  return std::nullopt;
+}
+
+std::vector<std::string> SubKeys(RegistryApi& api, KeyHandle key) {
+  std::vector<std::string> names;
+  if (api.EnumSubKeys(key, names) != registry::error::Success) names.clear();
+  return names;
+}
+
 }  // namespace
+
+std::vector<RegisteredDriver> ListDrivers(RegistryApi& api) {
+  std::vector<RegisteredDriver> found;
+  const registry::RegKey environments =
+      registry::OpenForReading(api, registry::root::LocalMachine, Relative(kEnvironmentsKey));
+  if (!environments.IsOpen()) return found;
+  for (const auto& environment : SubKeys(api, environments.Get())) {
+    const registry::RegKey drivers =
+        registry::OpenForReading(api, environments.Get(), environment + "\\Drivers");
+    if (!drivers.IsOpen()) continue;
+    const std::optional<Arch> arch = ArchOfEnvironment(environment);
+    for (const auto& versionKey : SubKeys(api, drivers.Get())) {
+      const std::optional<int> version = VersionNumber(versionKey);
+      if (!version) continue;
+      const registry::RegKey versionHandle =
+          registry::OpenForReading(api, drivers.Get(), versionKey);
+      if (!versionHandle.IsOpen()) continue;
+      for (auto& name : SubKeys(api, versionHandle.Get())) {
+        // A name with a separator (a damaged hive) would name another key.
+        if (name.empty() || name.find('\\') != std::string::npos) continue;
+        const registry::RegKey key = registry::OpenForReading(api, versionHandle.Get(), name);
+        if (!key.IsOpen()) continue;
+        RegisteredDriver d;
+        d.environment = environment;
+        d.arch = arch;
+        d.details.arch = arch.value_or(Arch::X86);
+        d.details.version = *version;
+        ReadDetails(api, key.Get(), d.details);
+        d.name = std::move(name);
+        found.push_back(std::move(d));
+      }
+    }
+  }
+  return found;
+}
+
+std::optional<RegisteredDriver> FindDriver(RegistryApi& api, Arch arch, const std::string& name) {
+  // An empty name, or one with a separator, would name another key.
+  if (name.empty() || name.find('\\') != std::string::npos) return std::nullopt;
+  const std::string folded = unicode::Fold(name);
+  for (const int version : {2, 3, 4}) {
+    const std::string path = Relative(DriversKeyOf(arch)) + "\\Version-" + std::to_string(version);
+    const registry::RegKey versionKey =
+        registry::OpenForReading(api, registry::root::LocalMachine, path);
+    if (!versionKey.IsOpen()) continue;
+    const registry::RegKey key = registry::OpenForReading(api, versionKey.Get(), name);
+    if (!key.IsOpen()) continue;
+    RegisteredDriver d;
+    d.name = name;
+    // The spelling of the key itself, where the listing gives it.
+    for (auto& spelled : SubKeys(api, versionKey.Get())) {
+      if (unicode::Fold(spelled) == folded) {
+        d.name = std::move(spelled);
+        break;
+      }
+    }
+    d.environment = std::string(InfoOf(arch).environment);
+    d.arch = arch;
+    d.details.arch = arch;
+    d.details.version = version;
+    ReadDetails(api, key.Get(), d.details);
+    return d;
+  }
+  return std::nullopt;
+}
 
 const EnvironmentDriver* PrinterRegistration::In(Arch arch) const {
   for (const auto& e : environments) {
@@ -71,19 +186,7 @@ std::vector<EnvironmentDriver> DescribeDriver(RegistryApi& api, const std::strin
       EnvironmentDriver e;
       e.arch = info.arch;
       e.version = version;
-      e.infPath = Text(api, key.Get(), "InfPath");
-      e.manufacturer = Text(api, key.Get(), "Manufacturer");
-      e.driverVersion = VersionText(api, key.Get());
-      e.coreDependencies = Strings(api, key.Get(), "CoreDependencies");
-      for (const auto& file : Strings(api, key.Get(), "Dependent Files")) {
-        const auto bar = file.find('|');
-        if (bar == std::string::npos || bar == 0) continue;
-        const std::string package = file.substr(0, bar);
-        if (std::find(e.packageDependencies.begin(), e.packageDependencies.end(), package) ==
-            e.packageDependencies.end()) {
-          e.packageDependencies.push_back(package);
-        }
-      }
+      ReadDetails(api, key.Get(), e);
       found.push_back(std::move(e));
       break;
     }
@@ -94,11 +197,10 @@ std::vector<EnvironmentDriver> DescribeDriver(RegistryApi& api, const std::strin
 PrinterRegistration DescribePrinter(RegistryApi& api, const std::string& printerName) {
   PrinterRegistration r;
   r.printerName = printerName;
-  std::string keyName = printerName;
-  std::replace(keyName.begin(), keyName.end(), '\\', ',');
   {
-    const registry::RegKey key = registry::OpenForReading(api, registry::root::LocalMachine,
-                                                          Relative(kPrintersKey) + "\\" + keyName);
+    const registry::RegKey key =
+        registry::OpenForReading(api, registry::root::LocalMachine,
+                                 Relative(PrinterKeyPath(api, PrinterKeyName(printerName))));
     if (!key.IsOpen()) return r;
     r.printerKeyFound = true;
     r.port = Text(api, key.Get(), "Port");

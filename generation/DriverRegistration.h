@@ -39,6 +39,28 @@ struct PrinterRegistration {
   const EnvironmentDriver* In(Arch arch) const;
 };
 
+// A driver as an environment registers it, for the inventory of a registry.
+struct RegisteredDriver {
+  std::string name;         // the driver key's name, as spelled there
+  std::string environment;  // the environment's key name ("Windows x64")
+  // The architecture of a known environment ("Windows 4.0" and "Windows
+  // IA64" are none); details.arch is meaningful only where this is set.
+  std::optional<Arch> arch;
+  EnvironmentDriver details;  // version from the "Version-N" key
+};
+
+// Every driver of every environment and version below
+// Control\Print\Environments, in the registry's order: environments, then
+// versions, then drivers. Linear in the number of keys read.
+std::vector<RegisteredDriver> ListDrivers(registry::RegistryApi& registry);
+
+// The driver's name as its key spells it in arch's environment (names are
+// matched as Windows matches them, without regard to case), looked for in
+// Version-2, Version-3 and Version-4 in that order, with that version's
+// details; nothing when none of them holds it.
+std::optional<RegisteredDriver> FindDriver(registry::RegistryApi& registry, Arch arch,
+                                           const std::string& name);
+
 // The printer's key and its driver in every environment. printerName is as
 // listed (a connection's "\\srv\queue" is looked up as ",,srv,queue").
 PrinterRegistration DescribePrinter(registry::RegistryApi& registry,

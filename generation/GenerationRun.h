@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "generation/HostServices.h"
+#include "generation/InfComposer.h"
 #include "generation/PackageWriter.h"
 #include "registry/RegistryApi.h"
 
@@ -25,6 +26,16 @@ struct GenerationResult {
 GenerationResult GeneratePrinter(registry::RegistryApi& registry, HostServices& host,
                                  const std::string& printerName,
                                  const PackageOptions& options = {});
+
+// As GeneratePrinter for a driver that arch's environment registers under
+// driverName, whether a queue uses it or not: the package of a queue using
+// that driver.
+GenerationResult GenerateDriver(registry::RegistryApi& registry, HostServices& host,
+                                const std::string& driverName, const PackageOptions& options = {});
+
+// The composing step of a run: the description checked for the INF's
+// encoding, then the INF's lines and files.
+ComposedInf ComposeChecked(const DriverDescription& description, InfEncoding infEncoding);
 
 // Runs the generation for every selected entry (the printer list allows one).
 // Does nothing for an empty list or when nothing is selected. Every error
