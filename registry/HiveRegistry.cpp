@@ -29,10 +29,12 @@ namespace fs = std::filesystem;
 // checked before libhivex reads the file, so that the common kinds of damage
 // get a message that says what is wrong.
 constexpr std::size_t kBaseBlockSize = 0x1000;
-constexpr std::size_t kMinHiveSize = 0x2000;  // the base block and one bin
-constexpr std::size_t kFileTypeAt = 0x1C;     // 0 for a hive, other values for its logs
-constexpr std::size_t kBinsSizeAt = 0x28;     // bytes of key data after the base block
-constexpr std::size_t kChecksumAt = 0x1FC;    // XOR of the 32-bit words before it
+constexpr std::size_t kMinHiveSize = 0x2000;        // the base block and one bin
+constexpr std::size_t kPrimarySequenceAt = 0x04;    // the two differ in a hive
+constexpr std::size_t kSecondarySequenceAt = 0x08;  // that was not closed cleanly
+constexpr std::size_t kFileTypeAt = 0x1C;           // 0 for a hive, other values for its logs
+constexpr std::size_t kBinsSizeAt = 0x28;           // bytes of key data after the base block
+constexpr std::size_t kChecksumAt = 0x1FC;          // XOR of the 32-bit words before it
 
 constexpr std::array<KeyHandle, 5> kRoots = {root::ClassesRoot, root::CurrentUser,
                                              root::LocalMachine, root::Users, root::CurrentConfig};
@@ -83,8 +85,9 @@ bool LooksLikeExport(std::string_view head) {
 // Refuses, with a message naming the file, anything libhivex should not be
 // given: what is not a regular file (a pipe would block, a device never
 // end), an empty or oversized file, another format, and a base block that is
-// truncated, a log's or damaged.
-void CheckHiveFile(const std::string& file) {
+// truncated, a log's or damaged. Returns the note for a hive that was not
+// closed cleanly, which is read as it is.
+std::optional<std::string> CheckHiveFile(const std::string& file) {
   std::error_code ec;
   const fs::file_status status = fs::status(file, ec);
   if (ec) throw HiveError(file + ": cannot read the file: " + ec.message());
@@ -129,9 +132,36 @@ void CheckHiveFile(const std::string& file) {
     throw HiveError(file + ": the hive is truncated: its header declares " +
                     std::to_string(declared) + " bytes, the file has " + std::to_string(size));
   }
+  if (Le32(head, kPrimarySequenceAt) == Le32(head, kSecondarySequenceAt)) return std::nullopt;
+  return DirtyNote(file);
 }
 
 }  // namespace
+
+std::optional<std::string> DirtyNote(const std::string& file) {
+  // Windows writes changes to the logs first: the ones beside the hive, in
+  // any letter case, are the ones that hold what the hive lacks.
+  std::string logs;
+  const fs::path path(file);
+  const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+  const std::string wanted = unicode::Fold(path.filename().string());
+  std::error_code ec;
+  std::vector<std::string> found;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    const std::string folded = unicode::Fold(name);
+    if (folded == wanted + ".LOG1" || folded == wanted + ".LOG2" || folded == wanted + ".LOG") {
+      found.push_back((folder / name).string());
+    }
+  }
+  std::sort(found.begin(), found.end());
+  for (const auto& f : found) logs += (logs.empty() ? "" : " and ") + f;
+  std::string note = file +
+                     " was not closed cleanly (its header's sequence numbers differ): it is read "
+                     "as it is, without the changes its transaction logs may hold";
+  if (!logs.empty()) note += " (" + logs + ", not replayed)";
+  return note;
+}
 
 struct HiveRegistry::Impl {
   // What a handle stands for: a key outside the mounted one (a root
@@ -177,6 +207,7 @@ struct HiveRegistry::Impl {
   KeyHandle nextHandle = 0x1000;
   std::optional<std::string> controlSet;
   std::optional<std::string> controlSetNote;
+  std::optional<std::string> dirtyNote;
   std::size_t namesRead = 0;
 
   Place Normalized(Place place) const {
@@ -349,7 +380,7 @@ HiveRegistry::HiveRegistry(const std::string& file, const HiveMount& mount)
     return true;
   });
 
-  CheckHiveFile(file);
+  m.dirtyNote = CheckHiveFile(file);
   errno = 0;
   m.hive.reset(hivex_open(file.c_str(), 0));
   if (!m.hive) throw HiveError(file + ": the hive is damaged: " + ErrnoText(errno));
@@ -378,6 +409,10 @@ const std::optional<std::string>& HiveRegistry::CurrentControlSet() const {
 
 const std::optional<std::string>& HiveRegistry::ControlSetNote() const {
   return impl_->controlSetNote;
+}
+
+const std::optional<std::string>& HiveRegistry::DirtyNote() const {
+  return impl_->dirtyNote;
 }
 
 std::size_t HiveRegistry::NamesRead() const {

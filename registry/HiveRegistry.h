@@ -49,6 +49,9 @@ struct HiveMount {
   std::string path = "SYSTEM";
 };
 
+// The note of DirtyNote() for the hive file.
+std::optional<std::string> DirtyNote(const std::string& file);
+
 class HiveRegistry : public RegistryApi {
  public:
   // Limits no real SYSTEM hive reaches, which keep a damaged or hostile file
@@ -76,6 +79,12 @@ class HiveRegistry : public RegistryApi {
   // Select\Current ("no Select\Current value: using the only control set,
   // ControlSet001") or could not be made at all; nothing otherwise.
   const std::optional<std::string>& ControlSetNote() const;
+
+  // One line for the user when the hive was not closed cleanly (the
+  // sequence numbers of its header differ): it names the transaction logs
+  // beside it (FILE.LOG1, FILE.LOG2), whose changes are not replayed. The
+  // file and its folder are never written.
+  const std::optional<std::string>& DirtyNote() const;
 
   // How many key and value names have been read from the file so far. Each
   // name is read at most once, so this stays within the number of names in
