@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/Exception.h"
 #include "generation/Architecture.h"
@@ -28,28 +29,55 @@ class UsageError : public Exception {
   using Exception::Exception;
 };
 
-// Where the registry comes from: an export file ("-": standard input), a
-// binary SYSTEM hive, or (on Windows) the live registry.
+// Where the registry comes from: up to two export files ("-": standard
+// input), a binary SYSTEM hive and the SOFTWARE hive of the same disk, the
+// hives of an offline Windows directory, or (on Windows) the live registry.
 struct SourceOptions {
-  std::string registryFile;
+  std::vector<std::string> registryFiles;
   std::string hiveFile;
+  std::string softwareHive;
+  std::string windowsDir;  // also where generate takes the driver files from
+  // Whether the registry comes from files rather than the running system.
+  bool FromFiles() const;
 };
 void AddSourceOptions(CLI::App& command, SourceOptions& options);
 // Where the registry comes from when no option names it, for the help.
 std::string SourceHelp();
 
-// The registry the options name, in UTF-8. Says on standard error how
-// CurrentControlSet was found when the file does not say it itself. Throws
-// UsageError when no registry is named on a system without one of its own,
-// and vormlan::Exception when the file cannot be read.
-std::unique_ptr<registry::RegistryApi> OpenRegistry(const SourceOptions& options);
+// The registry the options name, in UTF-8, and what it is.
+struct Source {
+  std::unique_ptr<registry::RegistryApi> registry;
+  bool live = false;          // the running system's registry
+  std::string systemHive;     // the SYSTEM hive read, if one was
+  bool softwareRead = false;  // a SOFTWARE hive was read
 
-// --arch and --inf-encoding.
-struct ArchOption {
-  std::string name = "x86";
-  generation::Arch Get() const;
+  // Where the queues of a hive without them are, and what to add; empty
+  // when a SOFTWARE hive was read or no hive was.
+  // withDrivers adds where its drivers are shown.
+  std::vector<std::string> QueueHints(bool withDrivers = true) const;
 };
-void AddArchOption(CLI::App& command, ArchOption& option);
+
+// Opens the registry the options name. Says on standard error, one line
+// each, how CurrentControlSet was found when the file does not say it
+// itself, which SOFTWARE hive is read when it was found beside the SYSTEM
+// hive, and when a hive was not closed cleanly. Throws UsageError when no
+// registry is named on a system without one of its own, and
+// vormlan::Exception when a file cannot be read.
+Source OpenRegistry(const SourceOptions& options);
+
+// --arch: a name, a list ("x64,x86") or "all"; empty when not given.
+struct ArchOption {
+  std::string name;
+  // The architectures to package, in the order given ("all": every
+  // environment that registers drivers, in x86, x64, arm64 order). Not
+  // given: the architecture Windows runs on for the live registry, else
+  // PROCESSOR_ARCHITECTURE of the registry read (x86 without it); a note on
+  // standard error says which was taken (none for x86 on a running x86
+  // Windows). Throws UsageError for an unknown name, or for several where
+  // several is false.
+  std::vector<generation::Arch> Resolve(const Source& source, bool several) const;
+};
+void AddArchOption(CLI::App& command, ArchOption& option, bool several);
 struct InfEncodingOption {
   std::string name = "ansi";
   generation::InfEncoding Get() const;

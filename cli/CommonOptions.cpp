@@ -6,17 +6,40 @@
 
 namespace vormlan::cli {
 
-generation::Arch ArchOption::Get() const {
-  return generation::ParseArch(name).value_or(generation::Arch::X86);
-}
-
-void AddArchOption(CLI::App& command, ArchOption& option) {
-  command
-      .add_option("--arch", option.name,
-                  "Driver architecture: x86 (\"Windows NT x86\", the default), x64 (\"Windows "
-                  "x64\") or arm64 (\"Windows ARM64\")")
-      ->check(CLI::IsMember({"x86", "x64", "arm64"}, CLI::ignore_case))
-      ->default_str("x86");
+void AddArchOption(CLI::App& command, ArchOption& option, bool several) {
+  std::string text =
+      "Driver architecture: x86 (\"Windows NT x86\"), x64 (\"Windows x64\") or arm64 "
+      "(\"Windows ARM64\"). By default the architecture Windows runs on, or for a hive or "
+      "export the one its PROCESSOR_ARCHITECTURE names (x86 without it)";
+  if (several) {
+    text +=
+        "; a list (x64,x86) or all (every environment that registers drivers) packages "
+        "each into a folder of its own";
+  }
+  command.add_option("--arch", option.name, text)
+      ->check(CLI::Validator(
+          [several](std::string& value) -> std::string {
+            std::size_t start = 0;
+            std::size_t items = 0;
+            while (true) {
+              const auto comma = value.find(',', start);
+              const std::string item = value.substr(start, comma - start);
+              ++items;
+              std::string lower = item;
+              for (char& c : lower) {
+                if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+              }
+              if (!generation::ParseArch(lower) && !(several && lower == "all")) {
+                return "'" + EscapeControls(item) + "' is no architecture (x86, x64, arm64" +
+                       (several ? ", a list of them, or all)" : ")");
+              }
+              if (comma == std::string::npos) break;
+              start = comma + 1;
+            }
+            if (items > 1 && !several) return "one architecture here";
+            return std::string();
+          },
+          several ? "x86|x64|arm64[,...]|all" : "x86|x64|arm64"));
 }
 
 generation::InfEncoding InfEncodingOption::Get() const {

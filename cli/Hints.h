@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "generation/Architecture.h"
+#include "generation/DriverRegistration.h"
 #include "registry/RegistryApi.h"
 
 namespace vormlan::cli {
@@ -20,6 +21,26 @@ std::vector<std::string> LookupHints(registry::RegistryApi& registry,
 // Names among candidates that differ from name only in case or spaces.
 std::vector<std::string> CloseNames(const std::vector<std::string>& candidates,
                                     const std::string& name);
+
+// The hints for a driver name that arch's environment does not register:
+// the architectures that do (with the --arch to use), names that differ only
+// in case or blanks, and the list command.
+std::vector<std::string> DriverHints(registry::RegistryApi& registry, const std::string& driverName,
+                                     generation::Arch arch);
+
+// Throws vormlan::Exception when the registration is a version 4 driver,
+// which a composed INF cannot install. whose, when not empty, names the
+// printer that uses it.
+void RefuseVersion4(const std::string& driverName, const std::string& printerName,
+                    const generation::EnvironmentDriver& registration);
+
+// The registration of driverName in arch's environment, for composing an
+// INF. Throws vormlan::Exception, with DriverHints, when the environment
+// does not register it, and with refuseVersion4 as RefuseVersion4 does for a
+// version 4 driver.
+generation::RegisteredDriver ComposableDriver(registry::RegistryApi& registry,
+                                              const std::string& driverName, generation::Arch arch,
+                                              bool refuseVersion4 = true);
 
 // Throws vormlan::Exception when the printer's driver is registered in
 // arch's environment only as a version 4 driver (x64 and arm64), which a

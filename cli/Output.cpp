@@ -113,4 +113,19 @@ std::string EscapeControls(std::string_view text) {
   return out;
 }
 
+namespace {
+bool& NotesShown() {
+  static bool shown = true;
+  return shown;
+}
+}  // namespace
+
+void SetNotesShown(bool shown) {
+  NotesShown() = shown;
+}
+
+void Note(std::string_view text) {
+  if (NotesShown()) Err().Line("note: " + EscapeControls(text));
+}
+
 }  // namespace vormlan::cli

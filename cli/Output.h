@@ -49,6 +49,11 @@ Stream& Err();
 // on standard error, while it still works).
 int Finish(int status);
 
+// "note: " and text on standard error, unless notes are off (--quiet keeps
+// errors only). Control characters in text are escaped.
+void Note(std::string_view text);
+void SetNotesShown(bool shown);
+
 // A message as one line: control characters written as C escapes ("\n",
 // "\t", "\x01"), so that a name holding a line break cannot pass for two.
 std::string EscapeControls(std::string_view text);

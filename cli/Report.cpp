@@ -6,6 +6,7 @@ using json = nlohmann::ordered_json;
 
 std::string RunReport::Status() const {
   if (error) return "failed";
+  if (skipped) return "skipped";
   return missing.empty() ? "done" : "files missing";
 }
 
@@ -30,6 +31,7 @@ json ToJson(const RunReport& r) {
     j["signed"] = r.signedPackage;
     j["dependencies"] = r.dependencies;
   }
+  if (r.skipped) j["skipped"] = *r.skipped;
   if (r.error) {
     j["error"] = {{"message", *r.error}, {"hints", r.hints}};
   } else {

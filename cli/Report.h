@@ -31,9 +31,12 @@ struct RunReport {
   bool signedPackage = false;
   std::vector<std::string> dependencies;
   std::optional<std::string> error;  // the message, when the run failed
+  // Why the driver was left out, when it was (not a failure): a version 4
+  // driver in a rescue of composed packages.
+  std::optional<std::string> skipped;
   std::vector<std::string> hints;
 
-  // "done", "files missing" or "failed".
+  // "done", "files missing", "skipped" or "failed".
   std::string Status() const;
 };
 

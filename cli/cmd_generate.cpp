@@ -1,7 +1,10 @@
 // vormlan-cli generate: packages a printer's driver (or every printer's)
 // into a directory, composing an INF or copying the driver store's package.
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <unordered_map>
 #include <map>
 #include <memory>
 #include <string>
@@ -17,6 +20,7 @@
 #include "common/ErrorText.h"
 #include "common/Unicode.h"
 #include "generation/DriverRegistration.h"
+#include "generation/PrintQueues.h"
 #include "generation/GenerationRun.h"
 #include "generation/StorePackage.h"
 #include "probes/Printers.h"
@@ -33,10 +37,10 @@ constexpr char kSummaryFile[] = "summary.txt";
 
 struct Options {
   std::string printer;
+  std::string driver;
   bool all = false;
   std::string out;
   SourceOptions source;
-  std::string windowsDir;
   ArchOption arch;
   std::string from = "composed";
   InfEncodingOption encoding;
@@ -106,22 +110,25 @@ struct StoreChoice {
   std::string why;  // when there is no usable package
 };
 
-StoreChoice FindStorePackage(const generation::PrinterRegistration& printer, Arch arch,
-                             generation::HostServices& host) {
+// What one run packages: a printer's driver, or a registered driver that
+// no printer needs to use.
+struct Subject {
+  std::string printer;  // empty for a driver
+  std::string driver;   // the driver's name; for a printer, once looked up
+};
+
+StoreChoice FindStorePackage(const Subject& subject, const generation::EnvironmentDriver* here,
+                             Arch arch, generation::HostServices& host) {
   StoreChoice choice;
   const auto& info = generation::InfoOf(arch);
-  if (!printer.printerKeyFound) {
-    choice.why = "there is no printer called " + Quoted(printer.printerName);
-    return choice;
-  }
-  choice.driver = printer.In(arch);
+  choice.driver = here;
+  const std::string driver = Quoted(subject.driver);
   if (choice.driver == nullptr) {
-    choice.why = "the driver " + Quoted(printer.driverName) + " is not registered for " +
-                 std::string(info.environment);
+    choice.why = "the driver " + driver + " is not registered for " + std::string(info.environment);
     return choice;
   }
   if (choice.driver->infPath.empty()) {
-    choice.why = "the driver " + Quoted(printer.driverName) + " has no InfPath value in " +
+    choice.why = "the driver " + driver + " has no InfPath value in " +
                  std::string(info.environment) + "\\Drivers\\Version-" +
                  std::to_string(choice.driver->version);
     return choice;
@@ -175,9 +182,8 @@ void RunStore(generation::HostServices& host, const std::string& outDir, Arch ar
 }
 
 void RunComposed(registry::RegistryApi& registry, generation::HostServices& host,
-                 const std::string& printer, const std::string& outDir, const Options& o,
+                 const Subject& subject, const std::string& outDir, const Options& o,
                  RunReport& report, const Messages& messages, Progress& progress) {
-  RefuseVersion4Only(registry, printer, report.arch);
   CliHost cli(host, outDir, [&messages](const std::string& text) { messages.Say(text); });
   generation::PackageOptions options;
   options.arch = report.arch;
@@ -186,10 +192,15 @@ void RunComposed(registry::RegistryApi& registry, generation::HostServices& host
     if (!o.all) progress.Step(i, n, name);
   };
   generation::GenerationResult result;
-  try {
-    result = generation::GeneratePrinter(registry, cli, printer, options);
-  } catch (const registry::ERegistryException& e) {
-    throw Exception(e.what(), LookupHints(registry, printer, report.arch));
+  if (subject.printer.empty()) {
+    result = generation::GenerateDriver(registry, cli, subject.driver, options);
+  } else {
+    RefuseVersion4Only(registry, subject.printer, report.arch);
+    try {
+      result = generation::GeneratePrinter(registry, cli, subject.printer, options);
+    } catch (const registry::ERegistryException& e) {
+      throw Exception(e.what(), LookupHints(registry, subject.printer, report.arch));
+    }
   }
   const auto& package = result.package;
   report.driver = result.description.driverName;
@@ -206,22 +217,49 @@ void RunComposed(registry::RegistryApi& registry, generation::HostServices& host
 
 // One package into outDir. Fills report; errors are recorded there and
 // printed, never thrown.
-void RunOne(registry::RegistryApi& registry, generation::HostServices& host,
-            const std::string& printer, const std::string& outDir, const Options& o,
-            RunReport& report, Progress& progress) {
+void RunOne(registry::RegistryApi& registry, generation::HostServices& host, Subject subject,
+            const std::string& outDir, Arch arch, const Options& o, RunReport& report,
+            Progress& progress) {
   Messages messages{!o.json && !o.quiet, &progress};
-  report.printer = printer;
-  report.arch = o.arch.Get();
+  report.printer = subject.printer;
+  report.arch = arch;
   try {
-    const auto registration = generation::DescribePrinter(registry, printer);
-    report.driver = registration.driverName;
+    const generation::EnvironmentDriver* here = nullptr;
+    std::optional<generation::PrinterRegistration> printer;
+    std::optional<generation::RegisteredDriver> driver;
+    if (subject.printer.empty()) {
+      // A driver without a printer: it must be registered here.
+      driver = ComposableDriver(registry, subject.driver, arch, o.from == "composed" && !o.all);
+      subject.driver = driver->name;
+      here = &driver->details;
+    } else {
+      printer = generation::DescribePrinter(registry, subject.printer);
+      subject.driver = printer->driverName;
+      here = printer->In(arch);
+    }
+    report.driver = subject.driver;
+    if (o.all && o.from == "composed" && here != nullptr && here->version == 4) {
+      // Not a failure of the rescue: the driver is there, in another form.
+      report.version = 4;
+      report.skipped =
+          "a version 4 driver: a composed INF cannot install it; --source store (or auto) copies "
+          "its driver-store package";
+      messages.Warn(EscapeControls(Quoted(subject.driver)) + " skipped: " + *report.skipped);
+      return;
+    }
     if (o.from != "composed") {
-      const StoreChoice choice = FindStorePackage(registration, report.arch, host);
+      StoreChoice choice;
+      if (printer && !printer->printerKeyFound) {
+        choice.why = "there is no printer called " + Quoted(subject.printer);
+      } else {
+        choice = FindStorePackage(subject, here, arch, host);
+      }
       if (choice.location) {
         if (o.from == "auto") messages.Say("source: the driver store's own package");
         RunStore(host, outDir, report.arch, choice, report, messages);
       } else if (o.from == "store") {
-        auto hints = LookupHints(registry, printer, report.arch);
+        auto hints = subject.printer.empty() ? std::vector<std::string>()
+                                             : LookupHints(registry, subject.printer, arch);
         if (choice.driver != nullptr && choice.driver->version != 4) {
           hints.push_back("--source composed writes an INF for the installed driver instead");
         }
@@ -231,7 +269,7 @@ void RunOne(registry::RegistryApi& registry, generation::HostServices& host,
       }
     }
     if (report.source != "store") {
-      RunComposed(registry, host, printer, outDir, o, report, messages, progress);
+      RunComposed(registry, host, subject, outDir, o, report, messages, progress);
     }
     for (const auto& name : report.differing) {
       messages.Warn("kept " + name + " in " + Quoted(host.DisplayPath(outDir)) +
@@ -261,80 +299,191 @@ int StatusOf(const std::vector<RunReport>& reports) {
   return status;
 }
 
-// generate --all: every printer's driver into a folder of its own.
-int RunAll(registry::RegistryApi& registry, generation::HostServices& host, const Options& o,
-           Progress& progress) {
+// The architectures as the index names them: one name, or a list.
+nlohmann::ordered_json ArchJson(const std::vector<Arch>& archs) {
+  if (archs.size() == 1) return std::string(generation::InfoOf(archs.front()).name);
+  auto list = nlohmann::ordered_json::array();
+  for (const Arch a : archs) list.push_back(std::string(generation::InfoOf(a).name));
+  return list;
+}
+
+// A second rescue into the folder of another one would mix them: refused
+// before anything is written, unless the index there is of the same kind.
+void RefuseForeignIndex(const std::string& indexPath, const nlohmann::ordered_json& arch,
+                        const std::string& from) {
+  std::ifstream in(std::filesystem::path(std::u8string(indexPath.begin(), indexPath.end())),
+                   std::ios::binary);
+  if (!in) return;
+  nlohmann::ordered_json old;
+  try {
+    old = nlohmann::ordered_json::parse(in);
+  } catch (const std::exception&) {
+    old = nullptr;
+  }
+  if (old.is_object() && old.value("arch", nlohmann::ordered_json()) == arch &&
+      old.value("source", std::string()) == from) {
+    return;
+  }
+  throw Exception("The folder already holds the index of another rescue: " + Quoted(indexPath),
+                  {"give --out a new folder; its packages would be mixed with this run's"});
+}
+
+// generate --all: every registered driver of each architecture, and every
+// printer's, into a folder of its own.
+int RunAll(const Source& source, generation::HostServices& host, const Options& o,
+           const std::vector<Arch>& archs, Progress& progress) {
+  registry::RegistryApi& registry = *source.registry;
   const std::string& root = o.out;
   // What goes before a name in root: "rescue/" gives "rescue/HP", not "rescue//HP".
   std::string prefix = root;
   if (prefix.back() != '/' && prefix.back() != host.Separator()) prefix += host.Separator();
+  const nlohmann::ordered_json archJson = ArchJson(archs);
+  RefuseForeignIndex(prefix + kIndexFile, archJson, o.from);
   if (const auto reason = host.CreateDirectoryTree(root)) {
     throw Exception("Cannot create directory " + Quoted(host.DisplayPath(root)) + ": " + *reason);
   }
-  const auto names = probes::PrinterNamesFromRegistry(registry);
+  const auto queues = generation::ListQueues(registry).queues;
+  if (queues.empty()) {
+    for (const auto& hint : source.QueueHints()) Err().Line("hint: " + hint);
+  }
+  const auto drivers = generation::ListDrivers(registry);
+  const bool several = archs.size() > 1;
 
-  // Printers sharing a driver share its package: one run per driver, in the
-  // order the printers come.
-  struct Package {
-    std::string folder;
-    RunReport report;
-    bool done = false;
-  };
-  std::vector<Package> packages;
-  std::map<std::string, std::size_t> byDriver;  // folded driver name -> package
-  std::vector<std::size_t> packageOf;           // printer -> package
-  FolderNamer namer;
-  namer.Reserve(kIndexFile);
-  namer.Reserve(kSummaryFile);
-  for (const auto& name : names) {
-    const auto registration = generation::DescribePrinter(registry, name);
-    const std::string key =
-        registration.driverName.empty() ? std::string() : unicode::Fold(registration.driverName);
-    auto found = key.empty() ? byDriver.end() : byDriver.find(key);
-    if (found == byDriver.end()) {
-      packages.push_back(
-          {namer.Next(registration.driverName.empty() ? name : registration.driverName),
-           {},
-           false});
-      if (!key.empty()) found = byDriver.emplace(key, packages.size() - 1).first;
-      packageOf.push_back(packages.size() - 1);
-    } else {
-      packageOf.push_back(found->second);
+  // Where a queue's driver is registered, among the run's architectures.
+  std::vector<std::vector<Arch>> queueArchs(queues.size());
+  {
+    std::unordered_map<std::string, std::vector<Arch>> registered;
+    for (const auto& d : drivers) {
+      if (d.arch) registered[unicode::Fold(d.name)].push_back(*d.arch);
+    }
+    for (std::size_t q = 0; q < queues.size(); ++q) {
+      const auto it = registered.find(unicode::Fold(queues[q].driverName));
+      for (const Arch a : archs) {
+        if (it != registered.end() &&
+            std::find(it->second.begin(), it->second.end(), a) != it->second.end()) {
+          queueArchs[q].push_back(a);
+        }
+      }
+      // Registered for none of them: its failure is reported once.
+      if (queueArchs[q].empty()) queueArchs[q].push_back(archs.front());
     }
   }
 
-  for (std::size_t p = 0; p < names.size(); ++p) {
-    Package& package = packages[packageOf[p]];
-    if (package.done) continue;
-    progress.Step(p, names.size(), names[p]);
+  // Printers sharing a driver share its package: one run per driver and
+  // architecture, in the order the printers come, then the drivers no
+  // printer uses.
+  struct Package {
+    Arch arch;
+    std::string folder;  // below --out, "/"-separated
+    Subject subject;
+    std::vector<std::string> printers;
+    RunReport report;
+  };
+  std::vector<Package> packages;
+  struct Entry {
+    std::string printer;
+    std::size_t package;
+  };
+  std::vector<Entry> entries;  // printer by architecture
+  for (const Arch arch : archs) {
+    const std::string archName(generation::InfoOf(arch).name);
+    FolderNamer namer;
+    if (!several) {
+      namer.Reserve(kIndexFile);
+      namer.Reserve(kSummaryFile);
+    }
+    const auto folderOf = [&](const std::string& name) {
+      const std::string folder = namer.Next(name);
+      return several ? archName + "/" + folder : folder;
+    };
+    std::unordered_map<std::string, std::size_t> byDriver;  // folded driver name -> package
+    for (std::size_t q = 0; q < queues.size(); ++q) {
+      if (std::find(queueArchs[q].begin(), queueArchs[q].end(), arch) == queueArchs[q].end()) {
+        continue;
+      }
+      const auto& queue = queues[q];
+      const std::string key =
+          queue.driverName.empty() ? std::string() : unicode::Fold(queue.driverName);
+      auto found = key.empty() ? byDriver.end() : byDriver.find(key);
+      if (found == byDriver.end()) {
+        packages.push_back({arch,
+                            folderOf(queue.driverName.empty() ? queue.name : queue.driverName),
+                            {queue.name, queue.driverName},
+                            {},
+                            {}});
+        if (!key.empty()) byDriver.emplace(key, packages.size() - 1);
+        entries.push_back({queue.name, packages.size() - 1});
+      } else {
+        entries.push_back({queue.name, found->second});
+      }
+      packages[entries.back().package].printers.push_back(queue.name);
+    }
+    for (const auto& d : drivers) {
+      if (d.arch != arch || !byDriver.emplace(unicode::Fold(d.name), packages.size()).second) {
+        continue;
+      }
+      packages.push_back({arch, folderOf(d.name), {std::string(), d.name}, {}, {}});
+    }
+  }
+
+  for (std::size_t p = 0; p < packages.size(); ++p) {
+    Package& package = packages[p];
+    const std::string& label =
+        package.subject.printer.empty() ? package.subject.driver : package.subject.printer;
+    progress.Step(p, packages.size(), label);
     if (!o.json && !o.quiet) {
       progress.Clear();
-      Out().Line(EscapeControls(names[p]) + " -> " + package.folder);
+      Out().Line((package.subject.printer.empty() ? "driver " + Quoted(EscapeControls(label))
+                                                  : EscapeControls(label)) +
+                 " -> " + package.folder);
     }
-    RunOne(registry, host, names[p], prefix + package.folder, o, package.report, progress);
-    package.done = true;
+    std::string dir = prefix + package.folder;
+    if (host.Separator() != '/')
+      std::replace(dir.begin() + static_cast<std::ptrdiff_t>(prefix.size()), dir.end(), '/',
+                   host.Separator());
+    RunOne(registry, host, package.subject, dir, package.arch, o, package.report, progress);
+    if (package.report.driver.empty()) package.report.driver = package.subject.driver;
   }
   progress.Clear();
 
   std::vector<RunReport> reports;
-  nlohmann::ordered_json index = {{"arch", std::string(generation::InfoOf(o.arch.Get()).name)},
+  nlohmann::ordered_json index = {{"arch", archJson},
                                   {"source", o.from},
-                                  {"printers", nlohmann::ordered_json::array()}};
+                                  {"printers", nlohmann::ordered_json::array()},
+                                  {"drivers", nlohmann::ordered_json::array()}};
   std::string summary;
-  for (std::size_t p = 0; p < names.size(); ++p) {
-    const Package& package = packages[packageOf[p]];
+  const auto summaryLine = [](const std::string& who, const Package& package) {
+    const RunReport& report = package.report;
+    std::string line = who + " -> " + package.folder + ": " + report.Status();
+    if (report.error) line += ": " + ContinuedLines(*report.error);
+    if (report.skipped) line += ": " + *report.skipped;
+    if (!report.missing.empty()) line += ": " + Joined(report.missing, ", ");
+    return line + "\n";
+  };
+  for (const auto& entry : entries) {
+    const Package& package = packages[entry.package];
     RunReport report = package.report;
-    report.printer = names[p];
-    auto entry = ToJson(report);
-    entry["folder"] = package.folder;
-    index["printers"].push_back(entry);
-    summary += EscapeControls(names[p]) + " -> " + package.folder + ": " + report.Status();
-    if (report.error) summary += ": " + ContinuedLines(*report.error);
-    if (!report.missing.empty()) summary += ": " + Joined(report.missing, ", ");
-    summary += "\n";
-    reports.push_back(std::move(report));
+    report.printer = entry.printer;
+    auto json = ToJson(report);
+    json["folder"] = package.folder;
+    index["printers"].push_back(std::move(json));
+    summary += summaryLine(EscapeControls(entry.printer), package);
   }
-  if (names.empty()) summary = "No printers.\n";
+  for (const auto& package : packages) {
+    RunReport report = package.report;
+    report.printer.clear();
+    auto json = ToJson(report);
+    json.erase("printer");
+    json["folder"] = package.folder;
+    json["printers"] = package.printers;
+    index["drivers"].push_back(std::move(json));
+    if (package.printers.empty()) {
+      summary += summaryLine(
+          "driver " + Quoted(EscapeControls(package.subject.driver)) + " (no printer)", package);
+    }
+    reports.push_back(package.report);
+  }
+  if (packages.empty()) summary = queues.empty() ? "No printers.\n" : "No drivers.\n";
   host.SaveFile(prefix + kIndexFile, JsonText(index) + "\n");
   host.SaveFile(prefix + kSummaryFile, summary);
   if (o.json) {
@@ -351,42 +500,48 @@ int RunAll(registry::RegistryApi& registry, generation::HostServices& host, cons
 nlohmann::ordered_json FailedJson(const Options& o, const std::exception& error) {
   RunReport report;
   report.printer = o.printer;
-  report.arch = o.arch.Get();
+  report.driver = o.driver;
   report.error = ErrorBoxText(error.what());
   if (const auto* hinted = dynamic_cast<const Exception*>(&error)) report.hints = hinted->Hints();
-  if (!o.all) return ToJson(report);
-  return {{"arch", std::string(generation::InfoOf(report.arch).name)},
+  auto j = ToJson(report);
+  j["arch"] =
+      o.arch.name.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(o.arch.name);
+  if (!o.all) return j;
+  return {{"arch", j["arch"]},
           {"source", o.from},
           {"printers", nlohmann::ordered_json::array()},
-          {"error", ToJson(report)["error"]}};
+          {"drivers", nlohmann::ordered_json::array()},
+          {"error", j["error"]}};
 }
 
 }  // namespace
 
 void AddGenerateCommand(CLI::App& app, int& status) {
-  auto* cmd = app.add_subcommand("generate",
-                                 "Package a printer's driver (or every printer's) into a folder");
+  auto* cmd =
+      app.add_subcommand("generate", "Package a printer's driver (or every driver) into a folder");
   cmd->footer(
       "Copies the driver's files into --out (created with its parents) and writes vormlan.inf "
       "beside them, or with --source store copies the driver store's own, signed package. "
       "Files already in --out are never replaced; they are listed as kept.\n"
-      "With --all, every printer's driver goes into a folder of its own below --out, named "
-      "after the driver (printers sharing a driver share it), with index.json and summary.txt "
-      "beside them; one failure does not stop the others.\n"
+      "--driver NAME packages a registered driver that no printer needs to use.\n"
+      "With --all, every driver registered for the architecture and every printer's driver goes "
+      "into a folder of its own below --out, named after the driver (printers sharing a driver "
+      "share it), with index.json and summary.txt beside them; with several architectures "
+      "(--arch x64,x86 or all) each gets a folder of its own (--out/x64/...). One failure does "
+      "not stop the others; version 4 drivers need --source store or auto and are otherwise "
+      "listed as skipped.\n"
       "Progress goes to standard error when it is a terminal.\n" +
       SourceHelp() + "\n" + ExitStatusHelp(true) +
-      " With --all: 1 when any printer failed, else 3 when files were missing.");
+      " With --all: 1 when any driver failed, else 3 when files were missing.");
   cmd->allow_extras();
   auto o = std::make_shared<Options>();
   cmd->add_option("--printer,-p", o->printer, "Printer name as listed (e.g. \\\\srv\\laser)");
-  cmd->add_flag("--all", o->all, "Package every printer's driver");
+  cmd->add_option("--driver,-d", o->driver,
+                  "Registered driver name (case ignored), for a driver no printer uses");
+  cmd->add_flag("--all", o->all, "Package every registered driver and every printer's driver");
   cmd->add_option("--out,-o", o->out, "Target directory");
   AddSourceOptions(*cmd, o->source);
-  cmd->add_option("--windows-dir", o->windowsDir,
-                  "Directory standing for the Windows directory (the one holding "
-                  "System32\\Spool\\Drivers); required on Linux, the system's by default on "
-                  "Windows");
-  AddArchOption(*cmd, o->arch);
+  AddArchOption(*cmd, o->arch, true);
   cmd->add_option("--source", o->from,
                   "composed (the default): an INF written for the installed driver; store: the "
                   "driver's original package from System32\\DriverStore\\FileRepository, which "
@@ -399,20 +554,25 @@ void AddGenerateCommand(CLI::App& app, int& status) {
   cmd->add_flag("--quiet,-q", o->quiet, "Print errors only");
   cmd->callback([cmd, o, &status] {
     RequireNoExtras(*cmd);
-    if (o->all == !o->printer.empty()) {
-      throw UsageError("generate: name one printer with --printer, or all with --all");
+    if (int(o->all) + int(!o->printer.empty()) + int(!o->driver.empty()) != 1) {
+      throw UsageError(
+          "generate: name one printer with --printer, one driver with --driver, or all with "
+          "--all");
     }
     RequireOption(*cmd, "--out", o->out);
 #ifndef _WIN32
-    RequireOption(*cmd, "--windows-dir", o->windowsDir);
+    RequireOption(*cmd, "--windows-dir", o->source.windowsDir);
 #endif
     Progress progress(o->quiet || o->json);
-    std::unique_ptr<registry::RegistryApi> registry;
+    if (o->quiet) SetNotesShown(false);
+    Source source;
+    std::vector<Arch> archs;
     std::unique_ptr<generation::HostServices> host;
     try {
-      registry = OpenRegistry(o->source);
-      RequireWindowsDirectory(o->windowsDir);
-      host = MakeSystemHost(o->windowsDir);
+      RequireWindowsDirectory(o->source.windowsDir);
+      source = OpenRegistry(o->source);
+      archs = o->arch.Resolve(source, o->all);
+      host = MakeSystemHost(o->source.windowsDir);
       host->SetByteProgress(
           [&progress](std::uint64_t done, std::uint64_t total) { progress.Bytes(done, total); });
     } catch (const UsageError&) {
@@ -425,7 +585,7 @@ void AddGenerateCommand(CLI::App& app, int& status) {
     }
     if (o->all) {
       try {
-        status = RunAll(*registry, *host, *o, progress);
+        status = RunAll(source, *host, *o, archs, progress);
       } catch (const std::exception& e) {
         progress.Clear();
         PrintError(e);
@@ -435,7 +595,8 @@ void AddGenerateCommand(CLI::App& app, int& status) {
       return;
     }
     RunReport report;
-    RunOne(*registry, *host, o->printer, o->out, *o, report, progress);
+    RunOne(*source.registry, *host, Subject{o->printer, o->driver}, o->out, archs.front(), *o,
+           report, progress);
     progress.Clear();
     if (o->json) Out().Line(JsonText(ToJson(report)));
     status = StatusOf({report});

@@ -9,7 +9,8 @@
 #include "cli/Output.h"
 #include "cli/Report.h"
 #include "common/ErrorText.h"
-#include "generation/DescriptionCheck.h"
+#include "generation/DriverRegistration.h"
+#include "generation/GenerationRun.h"
 #include "generation/DriverLookup.h"
 #include "generation/InfComposer.h"
 #include "registry/unitEXRegistry.h"
@@ -19,47 +20,60 @@ namespace vormlan::cli {
 void AddInfCommand(CLI::App& app, int& status) {
   auto* cmd = app.add_subcommand("inf", "Print the INF composed for a printer's driver");
   cmd->footer(
-      "Prints the INF to standard output exactly as generate writes it (CR LF line ends).\n" +
+      "Prints the INF to standard output exactly as generate writes it (CR LF line ends).\n"
+      "--driver NAME composes it for a registered driver that no printer needs to use.\n" +
       SourceHelp() + "\n" + ExitStatusHelp(false));
   cmd->allow_extras();
   struct Options {
     std::string printer;
+    std::string driver;
     SourceOptions source;
     ArchOption arch;
     InfEncodingOption encoding;
     bool json = false;
   };
   auto o = std::make_shared<Options>();
-  cmd->add_option("--printer,-p", o->printer, "Printer name as listed (e.g. \\\\srv\\laser)");
+  auto* printer =
+      cmd->add_option("--printer,-p", o->printer, "Printer name as listed (e.g. \\\\srv\\laser)");
+  cmd->add_option("--driver,-d", o->driver,
+                  "Registered driver name (case ignored), for a driver no printer uses")
+      ->excludes(printer);
   AddSourceOptions(*cmd, o->source);
-  AddArchOption(*cmd, o->arch);
+  AddArchOption(*cmd, o->arch, false);
   AddInfEncodingOption(*cmd, o->encoding);
   cmd->add_flag("--json", o->json,
                 "Print one JSON object: printer, driver, arch, version, files and the INF text");
   cmd->callback([cmd, o, &status] {
     RequireNoExtras(*cmd);
-    RequireOption(*cmd, "--printer", o->printer);
+    if (o->printer.empty() && o->driver.empty()) {
+      throw UsageError("inf: name a printer with --printer, or a driver with --driver");
+    }
     RunReport report;
     report.printer = o->printer;
-    report.arch = o->arch.Get();
     std::string text;
     std::string lines;  // the INF's lines in UTF-8, for --json
-    std::unique_ptr<registry::RegistryApi> registry;
     try {
-      registry = OpenRegistry(o->source);
-      RefuseVersion4Only(*registry, o->printer, report.arch);
-      try {
-        const auto description = generation::LookupDriver(*registry, o->printer, report.arch);
-        report.driver = description.driverName;
-        report.version = description.driverVersion;
-        generation::CheckDescription(description, o->encoding.Get());
-        const auto inf = generation::ComposeInf(description);
-        report.copied = inf.files.Items();
-        text = generation::InfBytes(inf.lines, description.encoding, o->encoding.Get());
-        for (const auto& line : inf.lines) lines += line + "\r\n";
-      } catch (const registry::ERegistryException& e) {
-        throw Exception(e.what(), LookupHints(*registry, o->printer, report.arch));
+      const Source source = OpenRegistry(o->source);
+      registry::RegistryApi& registry = *source.registry;
+      report.arch = o->arch.Resolve(source, false).front();
+      generation::DriverDescription description;
+      if (!o->driver.empty()) {
+        const auto found = ComposableDriver(registry, o->driver, report.arch);
+        description = generation::LookupDriverByName(registry, found.name, report.arch);
+      } else {
+        RefuseVersion4Only(registry, o->printer, report.arch);
+        try {
+          description = generation::LookupDriver(registry, o->printer, report.arch);
+        } catch (const registry::ERegistryException& e) {
+          throw Exception(e.what(), LookupHints(registry, o->printer, report.arch));
+        }
       }
+      report.driver = description.driverName;
+      report.version = description.driverVersion;
+      const auto inf = generation::ComposeChecked(description, o->encoding.Get());
+      report.copied = inf.files.Items();
+      text = generation::InfBytes(inf.lines, description.encoding, o->encoding.Get());
+      for (const auto& line : inf.lines) lines += line + "\r\n";
     } catch (const UsageError&) {
       throw;
     } catch (const std::exception& e) {

@@ -5,11 +5,14 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "cli/Commands.h"
 #include "cli/Output.h"
+#include "common/Unicode.h"
 #include "generation/DriverRegistration.h"
+#include "generation/PrintQueues.h"
 #include "probes/Printers.h"
 #ifdef _WIN32
 #include "probes/Printers_win32.h"
@@ -20,17 +23,46 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-std::vector<generation::PrinterRegistration> Describe(registry::RegistryApi& registry,
-                                                      const std::vector<std::string>& names) {
-  std::vector<generation::PrinterRegistration> printers;
-  printers.reserve(names.size());
-  for (const auto& name : names) printers.push_back(generation::DescribePrinter(registry, name));
-  return printers;
+// A queue as list shows it.
+struct Queue {
+  std::string name;
+  std::string driver;
+  std::string port;
+};
+
+// One driver of the inventory: its registrations and the queues using it.
+struct DriverEntry {
+  std::string name;
+  std::vector<generation::RegisteredDriver> registrations;
+  std::vector<const Queue*> queues;
+};
+
+// Every registered driver, in the registry's order, then the drivers that
+// queues name but no environment registers; each with its queues. Names are
+// matched as Windows matches them.
+std::vector<DriverEntry> Inventory(registry::RegistryApi& registry,
+                                   const std::vector<Queue>& queues) {
+  std::vector<DriverEntry> entries;
+  std::unordered_map<std::string, std::size_t> byName;
+  for (auto& d : generation::ListDrivers(registry)) {
+    const auto [it, added] = byName.emplace(unicode::Fold(d.name), entries.size());
+    if (added) entries.push_back({d.name, {}, {}});
+    entries[it->second].registrations.push_back(std::move(d));
+  }
+  for (const auto& q : queues) {
+    const auto [it, added] = byName.emplace(unicode::Fold(q.driver), entries.size());
+    if (added) entries.push_back({q.driver, {}, {}});
+    entries[it->second].queues.push_back(&q);
+  }
+  return entries;
 }
 
-json DriverJson(const generation::EnvironmentDriver& e) {
-  const auto& info = generation::InfoOf(e.arch);
-  json j = {{"arch", info.name}, {"environment", info.environment}, {"version", e.version}};
+json RegistrationJson(const generation::RegisteredDriver& d) {
+  const auto& e = d.details;
+  json j = json::object();
+  if (d.arch) j["arch"] = generation::InfoOf(*d.arch).name;
+  j["environment"] = d.environment;
+  j["version"] = e.version;
   if (!e.infPath.empty()) j["infPath"] = e.infPath;
   if (!e.manufacturer.empty()) j["manufacturer"] = e.manufacturer;
   if (!e.driverVersion.empty()) j["driverVersion"] = e.driverVersion;
@@ -39,31 +71,39 @@ json DriverJson(const generation::EnvironmentDriver& e) {
   return j;
 }
 
-json PrinterJson(const generation::PrinterRegistration& p) {
+json EntryJson(const DriverEntry& d) {
   json environments = json::array();
-  for (const auto& e : p.environments) environments.push_back(DriverJson(e));
-  json j = {{"name", p.printerName}};
-  if (!p.port.empty()) j["port"] = p.port;
-  if (!p.driverName.empty()) j["driver"] = p.driverName;
-  j["environments"] = std::move(environments);
-  return j;
+  for (const auto& r : d.registrations) environments.push_back(RegistrationJson(r));
+  json printers = json::array();
+  for (const auto* q : d.queues) {
+    json p = {{"name", q->name}};
+    if (!q->port.empty()) p["port"] = q->port;
+    printers.push_back(std::move(p));
+  }
+  return {{"driver", d.name},
+          {"environments", std::move(environments)},
+          {"printers", std::move(printers)}};
 }
 
-void PrintDrivers(const std::vector<generation::PrinterRegistration>& printers) {
-  for (const auto& p : printers) {
-    Out().Line(EscapeControls(p.printerName));
-    if (!p.port.empty()) Out().Line("  port: " + EscapeControls(p.port));
-    Out().Line("  driver: " +
-               (p.driverName.empty() ? std::string("(none)") : EscapeControls(p.driverName)));
-    if (!p.driverName.empty() && p.environments.empty()) {
-      Out().Line("  registered for no environment");
-    }
-    for (const auto& e : p.environments) {
-      std::string line = "  " + std::string(generation::InfoOf(e.arch).name) + ": version " +
-                         std::to_string(e.version);
+void PrintInventory(const std::vector<DriverEntry>& entries) {
+  for (const auto& d : entries) {
+    Out().Line(d.name.empty() ? std::string("(no driver named)") : EscapeControls(d.name));
+    if (d.registrations.empty() && !d.name.empty()) Out().Line("  registered for no environment");
+    for (const auto& r : d.registrations) {
+      const auto& e = r.details;
+      std::string line =
+          "  " +
+          (r.arch ? std::string(generation::InfoOf(*r.arch).name) : "\"" + r.environment + "\"") +
+          ": version " + std::to_string(e.version);
       if (!e.manufacturer.empty()) line += "; manufacturer " + e.manufacturer;
       if (!e.driverVersion.empty()) line += "; driver version " + e.driverVersion;
       if (!e.infPath.empty()) line += "; inf " + e.infPath;
+      Out().Line(EscapeControls(line));
+    }
+    if (d.queues.empty()) Out().Line("  printers: none");
+    for (const auto* q : d.queues) {
+      std::string line = "  printer: " + q->name;
+      if (!q->port.empty()) line += " (port " + q->port + ")";
       Out().Line(EscapeControls(line));
     }
   }
@@ -75,10 +115,11 @@ void AddListCommand(CLI::App& app, int& status) {
   auto* cmd =
       app.add_subcommand("list", "List the installed printers (with --drivers, their drivers)");
   cmd->footer(
-      "Reads the live print spooler on Windows, or the printers of a registry export or hive.\n"
-      "With --drivers, also each printer's port and driver, and for every environment that "
-      "registers the driver (x86, x64, arm64) its version, manufacturer, driver version and "
-      "driver-store INF.\n"
+      "Reads the live print spooler on Windows, or the printer queues of a registry export or "
+      "hive (SYSTEM's and SOFTWARE's, where Windows keeps them since Vista).\n"
+      "With --drivers, every driver registered in every environment (x86, x64, arm64) and "
+      "version instead, with its manufacturer, driver version and driver-store INF, and the "
+      "printers that use it (possibly none).\n"
       "Control characters in names are written as C escapes (\\n, \\t, \\x01).\n" +
       SourceHelp() + "\n" + ExitStatusHelp(false) + " (0 also when there are no printers)");
   cmd->allow_extras();
@@ -90,22 +131,33 @@ void AddListCommand(CLI::App& app, int& status) {
   auto o = std::make_shared<Options>();
   AddSourceOptions(*cmd, o->source);
   cmd->add_flag("--drivers", o->drivers,
-                "Also print each printer's port and its driver in every environment");
+                "List every registered driver, with the printers that use it");
   cmd->add_flag("--json", o->json, "Print JSON (UTF-8) instead of lines");
   cmd->callback([cmd, o, &status] {
     RequireNoExtras(*cmd);
-    std::vector<std::string> names;
-    std::unique_ptr<registry::RegistryApi> registry;
+    std::vector<Queue> queues;
+    Source source;
     try {
-      registry = OpenRegistry(o->source);
+      source = OpenRegistry(o->source);
 #ifdef _WIN32
-      // The live registry's printers are the spooler's to list.
-      const bool fromFile = !o->source.registryFile.empty() || !o->source.hiveFile.empty();
-      names = fromFile ? probes::PrinterNamesFromRegistry(*registry)
-                       : probes::InstalledPrinterNamesUtf8();
-#else
-      names = probes::PrinterNamesFromRegistry(*registry);
+      if (source.live) {
+        // The live registry's printers are the spooler's to list.
+        for (auto& name : probes::InstalledPrinterNamesUtf8()) {
+          Queue q{std::move(name), {}, {}};
+          if (o->drivers) {
+            const auto r = generation::DescribePrinter(*source.registry, q.name);
+            q.driver = r.driverName;
+            q.port = r.port;
+          }
+          queues.push_back(std::move(q));
+        }
+      }
 #endif
+      if (!source.live) {
+        for (auto& q : generation::ListQueues(*source.registry).queues) {
+          queues.push_back({std::move(q.name), std::move(q.driverName), std::move(q.port)});
+        }
+      }
     } catch (const UsageError&) {
       throw;
     } catch (const std::exception& e) {
@@ -113,19 +165,24 @@ void AddListCommand(CLI::App& app, int& status) {
       status = kExitError;
       return;
     }
+    if (queues.empty()) {
+      for (const auto& hint : source.QueueHints(!o->drivers)) Err().Line("hint: " + hint);
+    }
     if (o->drivers) {
-      const auto printers = Describe(*registry, names);
+      const auto entries = Inventory(*source.registry, queues);
       if (o->json) {
         json all = json::array();
-        for (const auto& p : printers) all.push_back(PrinterJson(p));
+        for (const auto& d : entries) all.push_back(EntryJson(d));
         Out().Line(all.dump(2, ' ', false, json::error_handler_t::replace));
       } else {
-        PrintDrivers(printers);
+        PrintInventory(entries);
       }
     } else if (o->json) {
-      Out().Line(json(names).dump(2, ' ', false, json::error_handler_t::replace));
+      json names = json::array();
+      for (const auto& q : queues) names.push_back(q.name);
+      Out().Line(names.dump(2, ' ', false, json::error_handler_t::replace));
     } else {
-      for (const auto& name : names) Out().Line(EscapeControls(name));
+      for (const auto& q : queues) Out().Line(EscapeControls(q.name));
     }
     status = kExitOk;
   });

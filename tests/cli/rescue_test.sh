@@ -30,23 +30,26 @@ check "list --drivers exits 0" rc_is 0
 check "list --drivers says nothing on stderr (Select names the control set)" empty "$work/err"
 check "list --drivers: the x64-only driver with its details" \
   has_line "$work/out" '  x64: version 3; manufacturer Laser Works; driver version 1.2.3.4; inf C:\Windows\System32\DriverStore\FileRepository\laser.inf_amd64_1\laser.inf'
-check "list --drivers: port" has_line "$work/out" '  port: IP_10.0.0.7'
-check "list --drivers: driver" has_line "$work/out" '  driver: Laser X64'
-check "list --drivers: a driver of two environments lists both" \
-  bash -c "grep -A4 -x 'Front Desk' '$work/out' | grep -qx '  x86: version 3' && grep -A4 -x 'Front Desk' '$work/out' | grep -qx '  x64: version 3; manufacturer Shared Inc'"
-check "list --drivers: every printer" bash -c "[ \$(grep -c '^[^ ]' '$work/out') -eq 7 ]"
+check "list --drivers: the printer using it, with its port" \
+  has_line "$work/out" '  printer: Office Laser (port IP_10.0.0.7)'
+check "list --drivers: a driver of two environments lists both, and both its printers" \
+  bash -c "grep -A5 -x 'Shared Driver' '$work/out' | grep -qx '  x86: version 3' &&
+           grep -A5 -x 'Shared Driver' '$work/out' | grep -qx '  x64: version 3; manufacturer Shared Inc' &&
+           grep -A5 -x 'Shared Driver' '$work/out' | grep -qx '  printer: Front Desk (port LPT1:)'"
+check "list --drivers: every driver once" bash -c "[ \$(grep -c '^[^ ]' '$work/out') -eq 6 ]"
 
 run list --hive "$config/SYSTEM" --drivers --json
 check "list --drivers --json exits 0" rc_is 0
 check "list --drivers --json shape" json "$work/out" '
-  isinstance(j, list) and len(j) == 7 and
-  [p for p in j if p["name"] == "Office Laser"][0] == {
-    "name": "Office Laser", "port": "IP_10.0.0.7", "driver": "Laser X64",
+  isinstance(j, list) and len(j) == 6 and
+  [d for d in j if d["driver"] == "Laser X64"][0] == {
+    "driver": "Laser X64",
     "environments": [{"arch": "x64", "environment": "Windows x64", "version": 3,
       "infPath": "C:\\Windows\\System32\\DriverStore\\FileRepository\\laser.inf_amd64_1\\laser.inf",
-      "manufacturer": "Laser Works", "driverVersion": "1.2.3.4"}]} and
-  [e["arch"] for p in j if p["name"] == "Back Office" for e in p["environments"]] == ["x86", "x64"] and
-  "port" not in [p for p in j if p["name"] == "Gappy"][0]'
+      "manufacturer": "Laser Works", "driverVersion": "1.2.3.4"}],
+    "printers": [{"name": "Office Laser", "port": "IP_10.0.0.7"}]} and
+  [e["arch"] for d in j if d["driver"] == "Shared Driver" for e in d["environments"]] == ["x86", "x64"] and
+  [d["printers"] for d in j if d["driver"] == "Gappy Driver"][0] == [{"name": "Gappy"}]'
 
 # --- generate --all: a failing printer, a missing file, the others done.
 run generate --all --hive "$work/broken.hive" --windows-dir "$windows" --out "$work/rescue1" --arch x64
