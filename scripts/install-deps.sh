@@ -14,7 +14,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev libhivex-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine32:i386 wine64 xvfb xauth xdotool imagemagick
-  fonts-wine file python3 bsdutils
+  fonts-wine file python3 bsdutils xz-utils
   clang-14 libclang-rt-14-dev time
 )
 

@@ -10,4 +10,9 @@ if(NOT CMAKE_CROSSCOMPILING AND TARGET make-test-hive)
   add_test(NAME cli_messages
            COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/messages_test.sh" "${CMAKE_SOURCE_DIR}"
                    $<TARGET_FILE:vormlan-cli> $<TARGET_FILE:make-test-hive>)
+  # The rescue of a real disk, over the real hive of shared/data/real-hives.
+  add_test(NAME cli_real_hive
+           COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/real_hive_test.sh" "${CMAKE_SOURCE_DIR}"
+                   $<TARGET_FILE:vormlan-cli> $<TARGET_FILE:make-test-hive>
+                   "${CMAKE_SOURCE_DIR}/../shared/data/real-hives")
 endif()
