@@ -37,8 +37,6 @@ struct SourceOptions {
   std::string hiveFile;
   std::string softwareHive;
   std::string windowsDir;  // also where generate takes the driver files from
-  // Whether the registry comes from files rather than the running system.
-  bool FromFiles() const;
 };
 void AddSourceOptions(CLI::App& command, SourceOptions& options);
 // Where the registry comes from when no option names it, for the help.

@@ -37,6 +37,7 @@ std::string TextOf(const fs::path& path) {
   return std::string(text.begin(), text.end());
 }
 
+#ifdef VORMLAN_HAVE_HIVE
 // The entry of folder whose name is name without regard to case (the exact
 // spelling first), or nothing.
 std::optional<fs::path> EntryIgnoringCase(const fs::path& folder, const std::string& name) {
@@ -75,7 +76,6 @@ bool Inside(const fs::path& real, const fs::path& root) {
   return true;
 }
 
-#ifdef VORMLAN_HAVE_HIVE
 // A hive of the Windows directory, refused when a link leads it out of there.
 std::string HiveInWindowsDir(const fs::path& windowsDir, const fs::path& hive) {
   std::error_code ec;
@@ -87,11 +87,10 @@ std::string HiveInWindowsDir(const fs::path& windowsDir, const fs::path& hive) {
   }
   return TextOf(hive);
 }
-#endif
-
 void NoteIf(const std::optional<std::string>& note) {
   if (note) Note(*note);
 }
+#endif
 
 // The architecture a registry of another machine was written on:
 // PROCESSOR_ARCHITECTURE of the session manager's environment.
@@ -137,21 +136,13 @@ std::string SourceHelp() {
 #endif
 }
 
-bool SourceOptions::FromFiles() const {
-#ifdef _WIN32
-  return !registryFiles.empty() || !hiveFile.empty() || !softwareHive.empty();
-#else
-  return true;
-#endif
-}
-
 Source OpenRegistry(const SourceOptions& options) {
   Source source;
   std::vector<std::unique_ptr<registry::RegistryApi>> members;
+#ifdef VORMLAN_HAVE_HIVE
   std::string systemHive = options.hiveFile;
   std::string softwareHive = options.softwareHive;
   bool softwareBeside = false;
-#ifndef _WIN32
   if (systemHive.empty() && options.registryFiles.empty() && !options.windowsDir.empty()) {
     // The offline tree alone: its hives are where Windows keeps them.
     const fs::path windows = PathOf(options.windowsDir);
@@ -178,7 +169,6 @@ Source OpenRegistry(const SourceOptions& options) {
       if (found) softwareHive = HiveInWindowsDir(windows, software);
     }
   }
-#endif
   if (!systemHive.empty() && softwareHive.empty()) {
     // Since Vista the queues are in SOFTWARE: the hive beside SYSTEM.
     const fs::path system = PathOf(systemHive);
@@ -192,7 +182,6 @@ Source OpenRegistry(const SourceOptions& options) {
     }
   }
   if (!systemHive.empty() || !softwareHive.empty()) {
-#ifdef VORMLAN_HAVE_HIVE
     if (!systemHive.empty()) {
       auto hive = std::make_unique<registry::HiveRegistry>(systemHive);
       NoteIf(hive->DirtyNote());
@@ -208,12 +197,14 @@ Source OpenRegistry(const SourceOptions& options) {
       members.push_back(std::move(hive));
       source.softwareRead = true;
     }
+  }
 #else
+  if (!options.hiveFile.empty() || !options.softwareHive.empty()) {
     throw Exception(
         "This build reads no binary hives: export the keys with regedit and use "
         "--registry, or use the Linux build");
-#endif
   }
+#endif
   if (!options.registryFiles.empty()) {
     if (options.registryFiles.size() > 2) {
       throw UsageError(

@@ -34,10 +34,22 @@ place() { mkdir -p "$(dirname "$1")"; printf 'placeholder %s\r\n' "$(basename "$
 x64store="$windows/system32/spool/drivers/x64/3"
 for f in archpcl.gpd unidrv.dll unidrvui.dll unidrv.hlp archres.dll; do place "$x64store/$f"; done
 
-run generate --printer "Arch Laser" --out "$(winpath "$work/x86")" >"$work/out" 2>"$work/err"
-expect_rc 1 "x64-only driver without --arch"
-contains "$work/err" "hint: registered for x64: add --arch x64" "x64-only driver without --arch"
-[ ! -e "$work/x86" ] || fail "x64-only driver without --arch: wrote $work/x86"
+run generate --printer "Arch Laser" --arch x86 --out "$(winpath "$work/x86")" >"$work/out" 2>"$work/err"
+expect_rc 1 "x64-only driver with --arch x86"
+contains "$work/err" "hint: registered for x64: add --arch x64" "x64-only driver with --arch x86"
+[ ! -e "$work/x86" ] || fail "x64-only driver with --arch x86: wrote $work/x86"
+
+# Without --arch: the architecture Windows runs on (the prefix's).
+run generate --printer "Arch Laser" --out "$(winpath "$work/native")" >"$work/out" 2>"$work/err"
+if [ "$arch" = x64 ]; then
+  expect_rc 0 "x64-only driver without --arch on 64-bit Windows"
+  contains "$work/err" "note: packaging x64 drivers (the architecture Windows runs on)" "without --arch"
+  contains "$work/native/vormlan.inf" "[KEL.NTamd64]" "without --arch on 64-bit Windows"
+else
+  expect_rc 1 "x64-only driver without --arch on 32-bit Windows"
+  contains "$work/err" "hint: registered for x64: add --arch x64" "without --arch on 32-bit Windows"
+  if grep -q "note:" "$work/err"; then fail "32-bit Windows: a note about the architecture"; fi
+fi
 
 run generate --printer "Arch Laser" --arch x64 --out "$(winpath "$work/x64")" >"$work/out" 2>&1
 expect_rc 0 "generate --arch x64"
@@ -117,9 +129,9 @@ if command -v script >/dev/null; then
   contains "$work/console" "プリンタ" "list on a console"
   contains "$work/console" "Принтер" "list on a console"
 fi
-run inf --printer "ダダダダ" >"$work/out" 2>&1
+run inf --printer "ダダダダ" --arch x86 >"$work/out" 2>&1
 expect_rc 1 "inf for a printer that is not there (another printer is ????)"
-run inf --printer "プリンタ" >"$work/out" 2>&1
+run inf --printer "プリンタ" --arch x86 >"$work/out" 2>&1
 expect_rc 0 "inf --printer プリンタ"
 contains "$work/out" "Three Driver" "inf --printer プリンタ"
 
@@ -141,7 +153,7 @@ judge "$work/cyr" "generate --inf-encoding utf-16"
 
 # --- Paths in messages with Windows' separator only.
 printf 'a file\r\n' >"$work/afile"
-run generate --printer "Laser Three" --out "$(winpath "$work/afile")\\pkg" >"$work/out" 2>&1
+run generate --printer "Laser Three" --arch x86 --out "$(winpath "$work/afile")\\pkg" >"$work/out" 2>&1
 expect_rc 1 "--out below a file"
 contains "$work/out" "Cannot create directory \"$(winpath "$work/afile")\\pkg\": " "--out below a file"
 if grep -q '/' "$work/out"; then fail "--out below a file: a path with '/'"; sed 's/^/  | /' "$work/out"; fi
@@ -150,12 +162,12 @@ expect_rc 1 "x64-only driver with --arch arm64"
 contains "$work/out" "hint: registered for x64: add --arch x64" "x64-only driver with --arch arm64"
 
 # --- One CR LF a line on both streams, never CR CR LF.
-run inf --printer "Orphan" >"$work/out" 2>"$work/err"
+run inf --printer "Orphan" --arch x86 >"$work/out" 2>"$work/err"
 expect_rc 1 "inf for a printer without a driver"
 [ "$(wc -l <"$work/err")" -ge 2 ] || fail "a two-line error has fewer lines"
 if grep -q $'\r\r' "$work/err"; then fail "CR CR LF on stderr"; fi
 if grep -qv $'\r$' "$work/err"; then fail "a line of stderr without CR LF"; fi
-run inf --printer "Laser Three" >"$work/out" 2>&1
+run inf --printer "Laser Three" --arch x86 >"$work/out" 2>&1
 if grep -q $'\r\r' "$work/out"; then fail "CR CR LF on stdout"; fi
 
 if [ "$failures" -gt 0 ]; then
