@@ -28,6 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 using generation::Arch;
 
+#ifdef VORMLAN_HAVE_HIVE
 fs::path PathOf(const std::string& utf8) {
   return fs::path(std::u8string(utf8.begin(), utf8.end()));
 }
@@ -37,7 +38,6 @@ std::string TextOf(const fs::path& path) {
   return std::string(text.begin(), text.end());
 }
 
-#ifdef VORMLAN_HAVE_HIVE
 // The entry of folder whose name is name without regard to case (the exact
 // spelling first), or nothing.
 std::optional<fs::path> EntryIgnoringCase(const fs::path& folder, const std::string& name) {

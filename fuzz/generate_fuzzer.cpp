@@ -15,6 +15,7 @@
 #include "generation/DriverRegistration.h"
 #include "generation/InfComposer.h"
 #include "generation/PackageWriter.h"
+#include "generation/PrintQueues.h"
 #include "probes/Printers.h"
 #include "registry/ControlSet.h"
 #include "registry/MemoryRegistry.h"
@@ -25,10 +26,13 @@ namespace {
 
 using namespace vormlan;
 
-void Package(registry::RegistryApi& registry, const std::string& printer, generation::Arch arch) {
+// A printer's driver or, with byName, a driver by its name.
+void Package(registry::RegistryApi& registry, const std::string& name, generation::Arch arch,
+             bool byName = false) {
   generation::DriverDescription description;
   try {
-    description = generation::LookupDriver(registry, printer, arch);
+    description = byName ? generation::LookupDriverByName(registry, name, arch)
+                         : generation::LookupDriver(registry, name, arch);
   } catch (const registry::ERegistryException&) {
     return;
   }
@@ -72,6 +76,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   registry::LinkExportControlSet(registry);
   auto names = probes::PrinterNamesFromRegistry(registry);
   if (names.size() > 4) names.resize(4);
+  // The queues of SYSTEM and SOFTWARE, and drivers that no queue uses.
+  for (const auto& queue : generation::ListQueues(registry).queues) {
+    if (names.size() >= 8) break;
+    names.push_back(queue.name);
+  }
+  std::size_t drivers = 0;
+  for (const auto& driver : generation::ListDrivers(registry)) {
+    if (!driver.arch || ++drivers > 4) continue;
+    if (generation::FindDriver(registry, *driver.arch, driver.name)) {
+      Package(registry, driver.name, *driver.arch, true);
+    }
+  }
   for (const auto& name : names) {
     generation::DescribePrinter(registry, name);
     for (const auto arch :

@@ -137,7 +137,8 @@ check "... leaving the hive and its folder as they were" bash -c \
 # --- two architectures, and the architecture of the system read.
 x64="$work/x64"
 mkdir -p "$x64/Windows/System32/config" "$x64/Windows/System32/spool/drivers/x64/3" "$x64/Windows/System32/spool/drivers/w32x86/3"
-{ cat "$src/tests/data/cli/rescue.reg"; printf '\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment]\r\n"PROCESSOR_ARCHITECTURE"="AMD64"\r\n'; } >"$work/amd64.reg"
+{ cat "$src/tests/data/cli/rescue.reg"; printf '\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment]\r\n"PROCESSOR_ARCHITECTURE"="AMD64"\r\n'
+  printf '\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-4\\Class Four]\r\n"InfPath"="C:\\\\Windows\\\\INF\\\\ntprint4.inf"\r\n'; } >"$work/amd64.reg"
 "$make_hive" --control-set 1 "$x64/Windows/System32/config/SYSTEM" "$work/amd64.reg" || exit 1
 for f in Laser.GPD UNIDRV.DLL unidrvui.DLL Unidrv.hlp LASER-RES.dll shared.gpd FAX.gpd gappy.gpd; do
   echo "$f" >"$x64/Windows/System32/spool/drivers/x64/3/$f"
@@ -158,7 +159,11 @@ check "one index covers both" json "$work/both/index.json" '
   [d["printers"] for d in j["drivers"] if d["folder"] == "x86/shared driver"] == [["Back Office", "Front Desk"]] and
   [p["arch"] for p in j["printers"] if p["printer"] == "Front Desk"] == ["x64", "x86"] and
   [p["arch"] for p in j["printers"] if p["printer"] == "Office Laser"] == ["x64"] and
-  all(d["status"] != "failed" for d in j["drivers"])'
+  all(d["status"] != "failed" for d in j["drivers"]) and
+  [(d["status"], d["arch"]) for d in j["drivers"] if d["driver"] == "Class Four"] == [("skipped", "x64")] and
+  "--source store" in [d["skipped"] for d in j["drivers"] if d["driver"] == "Class Four"][0]'
+check "summary.txt says why the version 4 driver was skipped" has "$work/both/summary.txt" \
+  'driver "Class Four" (no printer) -> x64/Class Four: skipped: a version 4 driver'
 run generate --all --windows-dir "$x64/Windows" --out "$work/all" --arch all --json
 check "--arch all takes every environment that registers drivers" json "$work/out" 'j["arch"] == ["x86", "x64"]'
 run generate --all --windows-dir "$x64/Windows" --out "$work/one" --arch x64,bogus
