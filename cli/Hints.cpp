@@ -114,10 +114,10 @@ void RefuseVersion4(const std::string& driverName, const std::string& printerNam
 
 generation::RegisteredDriver ComposableDriver(registry::RegistryApi& registry,
                                               const std::string& driverName, generation::Arch arch,
-                                              bool refuseVersion4) {
-  auto found = generation::FindDriver(registry, arch, driverName);
+                                              bool refuseVersion4, bool spelled) {
+  auto found = generation::FindDriver(registry, arch, driverName, spelled);
   if (!found) {
-    throw Exception("No driver called \"" + driverName + "\" is registered for " +
+    throw Exception("No driver called " + Quoted(driverName) + " is registered for " +
                         std::string(generation::InfoOf(arch).environment),
                     DriverHints(registry, driverName, arch));
   }

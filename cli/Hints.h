@@ -37,7 +37,7 @@ void RefuseVersion4(const std::string& driverName, const std::string& printerNam
 // The registration of driverName in arch's environment, for composing an
 // INF. Throws vormlan::Exception, with DriverHints, when the environment
 // does not register it, and with refuseVersion4 as RefuseVersion4 does for a
-// version 4 driver.
+// version 4 driver. spelled: as FindDriver's.
 generation::RegisteredDriver ComposableDriver(registry::RegistryApi& registry,
                                               const std::string& driverName, generation::Arch arch,
                                               bool refuseVersion4 = true);

@@ -229,7 +229,9 @@ void RunOne(registry::RegistryApi& registry, generation::HostServices& host, Sub
     std::optional<generation::RegisteredDriver> driver;
     if (subject.printer.empty()) {
       // A driver without a printer: it must be registered here.
-      driver = ComposableDriver(registry, subject.driver, arch, o.from == "composed" && !o.all);
+      // With --all the name is the one the inventory gave.
+      driver =
+          ComposableDriver(registry, subject.driver, arch, o.from == "composed" && !o.all, o.all);
       subject.driver = driver->name;
       here = &driver->details;
     } else {

@@ -135,7 +135,8 @@ std::vector<RegisteredDriver> ListDrivers(RegistryApi& api) {
   return found;
 }
 
-std::optional<RegisteredDriver> FindDriver(RegistryApi& api, Arch arch, const std::string& name) {
+std::optional<RegisteredDriver> FindDriver(RegistryApi& api, Arch arch, const std::string& name,
+                                           bool spelled) {
   // An empty name, or one with a separator, would name another key.
   if (name.empty() || name.find('\\') != std::string::npos) return std::nullopt;
   const std::string folded = unicode::Fold(name);
@@ -149,10 +150,12 @@ std::optional<RegisteredDriver> FindDriver(RegistryApi& api, Arch arch, const st
     RegisteredDriver d;
     d.name = name;
     // The spelling of the key itself, where the listing gives it.
-    for (auto& spelled : SubKeys(api, versionKey.Get())) {
-      if (unicode::Fold(spelled) == folded) {
-        d.name = std::move(spelled);
-        break;
+    if (!spelled) {
+      for (auto& key : SubKeys(api, versionKey.Get())) {
+        if (unicode::Fold(key) == folded) {
+          d.name = std::move(key);
+          break;
+        }
       }
     }
     d.environment = std::string(InfoOf(arch).environment);

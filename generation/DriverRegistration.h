@@ -57,9 +57,11 @@ std::vector<RegisteredDriver> ListDrivers(registry::RegistryApi& registry);
 // The driver's name as its key spells it in arch's environment (names are
 // matched as Windows matches them, without regard to case), looked for in
 // Version-2, Version-3 and Version-4 in that order, with that version's
-// details; nothing when none of them holds it.
+// details; nothing when none of them holds it. With spelled, name is taken
+// as the key spells it (a name ListDrivers gave), which spares reading the
+// version key's list of names: a run over every driver stays linear.
 std::optional<RegisteredDriver> FindDriver(registry::RegistryApi& registry, Arch arch,
-                                           const std::string& name);
+                                           const std::string& name, bool spelled = false);
 
 // The printer's key and its driver in every environment. printerName is as
 // listed (a connection's "\\srv\queue" is looked up as ",,srv,queue").
