@@ -151,9 +151,9 @@ std::optional<RegisteredDriver> FindDriver(RegistryApi& api, Arch arch, const st
     d.name = name;
     // The spelling of the key itself, where the listing gives it.
     if (!spelled) {
-      for (auto& key : SubKeys(api, versionKey.Get())) {
-        if (unicode::Fold(key) == folded) {
-          d.name = std::move(key);
+      for (auto& spelling : SubKeys(api, versionKey.Get())) {
+        if (unicode::Fold(spelling) == folded) {
+          d.name = std::move(spelling);
           break;
         }
       }
