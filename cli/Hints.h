@@ -40,7 +40,7 @@ void RefuseVersion4(const std::string& driverName, const std::string& printerNam
 // version 4 driver. spelled: as FindDriver's.
 generation::RegisteredDriver ComposableDriver(registry::RegistryApi& registry,
                                               const std::string& driverName, generation::Arch arch,
-                                              bool refuseVersion4 = true);
+                                              bool refuseVersion4 = true, bool spelled = false);
 
 // Throws vormlan::Exception when the printer's driver is registered in
 // arch's environment only as a version 4 driver (x64 and arm64), which a
