@@ -63,7 +63,7 @@ check "... naming the value" has "$work/err" "Data File"
 # --- hints.
 run inf --printer $'Line\nBreak' --registry "$fixture"
 check "a hint quoting a name with a line feed stays one line" \
-  has_line "$work/err" 'hint: no printer is called "Line\nBreak"'
+  has_line "$work/err" 'hint: no printer named "Line\nBreak"'
 run inf --printer "office  laser" --registry "$fixture"
 check "an unknown printer exits 1" rc_is 1
 check "the message stays first" bash -c "head -1 '$work/err' | grep -q '^Error [0-9]* : '"
