@@ -84,6 +84,26 @@ int Finish(int status) {
   return status;
 }
 
+namespace {
+bool quietMode = false;
+}  // namespace
+
+void SetQuiet(bool quiet) {
+  quietMode = quiet;
+}
+
+bool IsQuiet() {
+  return quietMode;
+}
+
+void Note(std::string_view text) {
+  if (!quietMode) Err().Line("note: " + std::string(text));
+}
+
+void Warning(std::string_view text) {
+  if (!quietMode) Err().Line("warning: " + std::string(text));
+}
+
 std::string EscapeControls(std::string_view text) {
   static const char kHex[] = "0123456789abcdef";
   std::string out;

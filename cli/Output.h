@@ -49,6 +49,13 @@ Stream& Err();
 // on standard error, while it still works).
 int Finish(int status);
 
+// --quiet: from then on Note and Warning print nothing; errors still go out.
+void SetQuiet(bool quiet);
+bool IsQuiet();
+// "note: text" and "warning: text" on standard error, unless quiet.
+void Note(std::string_view text);
+void Warning(std::string_view text);
+
 // A message as one line: control characters written as C escapes ("\n",
 // "\t", "\x01"), so that a name holding a line break cannot pass for two.
 std::string EscapeControls(std::string_view text);

@@ -68,7 +68,7 @@ std::unique_ptr<registry::RegistryApi> OpenRegistry(const SourceOptions& options
         "hive with --hive FILE");
 #endif
   }
-  if (note) Err().Line("note: " + *note);
+  if (note) Note(*note);
   return result;
 }
 

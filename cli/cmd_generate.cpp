@@ -56,8 +56,9 @@ struct Messages {
     Out().Line(text);
   }
   void Warn(const std::string& text) const {
+    if (IsQuiet()) return;
     if (progress != nullptr) progress->Clear();
-    Err().Line("warning: " + text);
+    Warning(text);
   }
 };
 
@@ -396,7 +397,7 @@ void AddGenerateCommand(CLI::App& app, int& status) {
   AddInfEncodingOption(*cmd, o->encoding);
   cmd->add_flag("--json", o->json,
                 "Print one JSON object (with --all, the index) instead of messages");
-  cmd->add_flag("--quiet,-q", o->quiet, "Print errors only");
+  cmd->add_flag("--quiet,-q", o->quiet, kQuietHelp);
   cmd->callback([cmd, o, &status] {
     RequireNoExtras(*cmd);
     if (o->all == !o->printer.empty()) {
@@ -406,6 +407,7 @@ void AddGenerateCommand(CLI::App& app, int& status) {
 #ifndef _WIN32
     RequireOption(*cmd, "--windows-dir", o->windowsDir);
 #endif
+    SetQuiet(o->quiet);
     Progress progress(o->quiet || o->json);
     std::unique_ptr<registry::RegistryApi> registry;
     std::unique_ptr<generation::HostServices> host;

@@ -9,6 +9,8 @@
 
 #include "cli/Commands.h"
 #include "cli/Output.h"
+#include "cli/Report.h"
+#include "common/ErrorText.h"
 #include "generation/DriverRegistration.h"
 #include "probes/Printers.h"
 #ifdef _WIN32
@@ -80,7 +82,8 @@ void AddListCommand(CLI::App& app, int& status) {
       "registers the driver (x86, x64, arm64) its version, manufacturer, driver version and "
       "driver-store INF.\n"
       "Control characters in names are written as C escapes (\\n, \\t, \\x01).\n" +
-      SourceHelp() + "\n" + ExitStatusHelp(false) + " (0 also when there are no printers)");
+      SourceHelp() + "\n" + ExitStatusHelp(false) +
+      " (0 also when there are no printers: then \"No printers.\", or [] with --json)");
   cmd->allow_extras();
   struct Options {
     SourceOptions source;
@@ -92,6 +95,7 @@ void AddListCommand(CLI::App& app, int& status) {
   cmd->add_flag("--drivers", o->drivers,
                 "Also print each printer's port and its driver in every environment");
   cmd->add_flag("--json", o->json, "Print JSON (UTF-8) instead of lines");
+  AddQuietOption(*cmd);
   cmd->callback([cmd, o, &status] {
     RequireNoExtras(*cmd);
     std::vector<std::string> names;
@@ -110,7 +114,18 @@ void AddListCommand(CLI::App& app, int& status) {
       throw;
     } catch (const std::exception& e) {
       PrintError(e);
+      if (o->json) {
+        const auto* hinted = dynamic_cast<const Exception*>(&e);
+        Out().Line(JsonText(
+            {{"error", ErrorJson(ErrorBoxText(e.what()),
+                                 hinted ? hinted->Hints() : std::vector<std::string>{})}}));
+      }
       status = kExitError;
+      return;
+    }
+    if (names.empty() && !o->json) {
+      Out().Line("No printers.");
+      status = kExitOk;
       return;
     }
     if (o->drivers) {
