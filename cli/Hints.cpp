@@ -85,6 +85,10 @@ std::vector<std::string> CloseNames(const std::vector<std::string>& candidates,
     const std::size_t distance = EditDistance(Loose(candidates[i]), wanted, limit);
     if (distance <= limit) close.emplace_back(distance, i);
   }
+  // A name that differs only in case or blanks is surely the one meant.
+  const bool exact =
+      std::any_of(close.begin(), close.end(), [](const auto& c) { return c.first == 0; });
+  if (exact) std::erase_if(close, [](const auto& c) { return c.first != 0; });
   const std::size_t kept = std::min(close.size(), kMostCloseNames);
   std::partial_sort(close.begin(), close.begin() + static_cast<std::ptrdiff_t>(kept), close.end());
   std::vector<std::string> names;

@@ -18,7 +18,8 @@ std::vector<std::string> LookupHints(registry::RegistryApi& registry,
                                      const std::string& printerName, generation::Arch arch);
 
 // The names among candidates (name itself aside) that are a few edits from
-// name once case and blanks are ignored: the closest first, at most three.
+// name once case and blanks are ignored: the closest first, at most three;
+// only those that differ in nothing else when there are any.
 // The number of edits allowed grows with the name's length; names shorter
 // than four letters must match but for case and blanks. Linear in the
 // number of candidates.
