@@ -67,6 +67,10 @@ std::vector<const CLI::Option*> OptionsOf(const CLI::App& app) {
   return app.get_options([](const CLI::Option* o) { return o->nonpositional(); });
 }
 
+std::vector<const CLI::Option*> PositionalsOf(const CLI::App& app) {
+  return app.get_options([](const CLI::Option* o) { return !o->nonpositional(); });
+}
+
 std::vector<const CLI::App*> CommandsOf(const CLI::App& app) {
   std::vector<const CLI::App*> commands;
   for (const auto* sub : app.get_subcommands([](const CLI::App*) { return true; })) {
@@ -133,8 +137,7 @@ std::string RoffOptions(const CLI::App& app) {
     }
     for (const auto& line : Lines(description)) out += Roff(line) + "\n";
   }
-  for (const auto* positional :
-       app.get_options([](const CLI::Option* o) { return !o->nonpositional(); })) {
+  for (const auto* positional : PositionalsOf(app)) {
     out += ".TP\n\\fI" + Roff(positional->get_name()) + "\\fR\n";
     out += Roff(positional->get_description()) + "\n";
   }
@@ -289,7 +292,15 @@ std::string BashCompletion(CLI::App& app) {
     std::string words = Joined(AllNames(*command));
     if (command->get_name() == "help") words += " " + Joined(CommandNames(app));
     out += "    " + command->get_name() + ")\n        COMPREPLY=($(compgen -W \"" + words +
-           "\" -- \"$cur\"))\n        ;;\n";
+           "\" -- \"$cur\"))\n";
+    // Other commands' operands are folders (check DIR).
+    const bool folders = command->get_name() != "help" && !PositionalsOf(*command).empty();
+    if (folders) {
+      out +=
+          "        if [[ $cur != -* ]]; then\n          compopt -o filenames 2>/dev/null\n"
+          "          COMPREPLY+=($(compgen -d -- \"$cur\"))\n        fi\n";
+    }
+    out += "        ;;\n";
   }
   out += "  esac\n}\ncomplete -F _vormlan_cli vormlan-cli\n";
   return out;

@@ -76,5 +76,7 @@ check "bash: help's topics" offers "inf " help in
 check "bash: printers of the export on the line" \
   offers 'Office\ Laser ' inf --registry "$fixture" --printer "Off"
 check "bash: no printers without a source" offers "" inf --printer ""
+mkdir -p "$work/pkg-one"
+check "bash: check's folder (in the current one)" offers "pkg-one " check pkg-
 
 finish
