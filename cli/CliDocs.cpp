@@ -314,7 +314,7 @@ std::string ZshDescription(const std::string& text) {
   for (const char c : line) {
     if (c == '\'') {
       out += "'\\''";
-    } else if (c == '[' || c == ']' || c == '\\' || c == ':') {
+    } else if (c == '[' || c == ']' || c == '\\') {
       out += '\\';
       out += c;
     } else {
@@ -386,13 +386,16 @@ std::string ZshCompletion(CLI::App& app) {
          "      curcontext=${curcontext%:*:*}:vormlan-cli-$words[1]:\n"
          "      case $words[1] in\n";
   for (const auto* command : CommandsOf(app)) {
-    out += "        " + command->get_name() + ")\n          _arguments \\\n" +
-           ZshSpecs(*command, "            ");
+    std::string specs = ZshSpecs(*command, "            ");
     if (command->get_name() == "help") {
-      out += "            '1:command:(" + Joined(CommandNames(app)) + ")'\n";
+      specs += "            '1:command:(" + Joined(CommandNames(app)) + ")'\n";
+    } else if (!PositionalsOf(*command).empty()) {
+      specs += "            '*:folder:_files -/'\n";
     } else {
-      out += "            '*: :'\n";
+      specs.erase(specs.size() - 3);  // no operands: the last option ends the call
+      specs += "\n";
     }
+    out += "        " + command->get_name() + ")\n          _arguments \\\n" + specs;
     out += "          ;;\n";
   }
   out += "      esac\n      ;;\n  esac\n}\n\n_vormlan-cli \"$@\"\n";
