@@ -324,19 +324,19 @@ std::string ZshDescription(const std::string& text) {
   return out;
 }
 
-std::string ZshSpecs(const CLI::App& app, const std::string& indent) {
+std::string ZshEntries(const CLI::App& app, const std::string& indent) {
   std::string out;
   for (const auto* option : OptionsOf(app)) {
     const auto names = NamesOf(*option);
-    std::string spec;
+    std::string entry;
     if (names.size() > 1) {
-      spec = "'(" + Joined(names) + ")'{";
-      for (std::size_t i = 0; i < names.size(); ++i) spec += (i ? "," : "") + names[i];
-      spec += "}'";
+      entry = "'(" + Joined(names) + ")'{";
+      for (std::size_t i = 0; i < names.size(); ++i) entry += (i ? "," : "") + names[i];
+      entry += "}'";
     } else {
-      spec = "'" + names.front();
+      entry = "'" + names.front();
     }
-    spec += "[" + ZshDescription(option->get_description()) + "]";
+    entry += "[" + ZshDescription(option->get_description()) + "]";
     if (TakesValue(*option)) {
       const ValueKind* kind = KindOf(*option);
       std::string action = " ";
@@ -344,9 +344,9 @@ std::string ZshSpecs(const CLI::App& app, const std::string& indent) {
       if (kind != nullptr && kind->directory) action = "_files -/";
       if (kind != nullptr && kind->printer) action = "_vormlan-cli_printers";
       if (kind != nullptr && !kind->words.empty()) action = "(" + kind->words + ")";
-      spec += ":" + option->get_lnames().front() + ":" + action;
+      entry += ":" + option->get_lnames().front() + ":" + action;
     }
-    out += indent + spec + "' \\\n";
+    out += indent + entry + "' \\\n";
   }
   return out;
 }
@@ -378,7 +378,7 @@ std::string ZshCompletion(CLI::App& app) {
   for (const auto* command : CommandsOf(app)) {
     out += "    '" + command->get_name() + ":" + ZshDescription(command->get_description()) + "'\n";
   }
-  out += "  )\n  _arguments -C \\\n" + ZshSpecs(app, "    ") +
+  out += "  )\n  _arguments -C \\\n" + ZshEntries(app, "    ") +
          "    '1:command:->command' \\\n    '*::argument:->argument'\n"
          "  case $state in\n"
          "    command) _describe -t commands command commands ;;\n"
@@ -386,16 +386,16 @@ std::string ZshCompletion(CLI::App& app) {
          "      curcontext=${curcontext%:*:*}:vormlan-cli-$words[1]:\n"
          "      case $words[1] in\n";
   for (const auto* command : CommandsOf(app)) {
-    std::string specs = ZshSpecs(*command, "            ");
+    std::string entries = ZshEntries(*command, "            ");
     if (command->get_name() == "help") {
-      specs += "            '1:command:(" + Joined(CommandNames(app)) + ")'\n";
+      entries += "            '1:command:(" + Joined(CommandNames(app)) + ")'\n";
     } else if (!PositionalsOf(*command).empty()) {
-      specs += "            '*:folder:_files -/'\n";
+      entries += "            '*:folder:_files -/'\n";
     } else {
-      specs.erase(specs.size() - 3);  // no operands: the last option ends the call
-      specs += "\n";
+      entries.erase(entries.size() - 3);  // no operands: the last option ends the call
+      entries += "\n";
     }
-    out += "        " + command->get_name() + ")\n          _arguments \\\n" + specs;
+    out += "        " + command->get_name() + ")\n          _arguments \\\n" + entries;
     out += "          ;;\n";
   }
   out += "      esac\n      ;;\n  esac\n}\n\n_vormlan-cli \"$@\"\n";
