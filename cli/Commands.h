@@ -82,6 +82,11 @@ struct InfEncodingOption {
 };
 void AddInfEncodingOption(CLI::App& command, InfEncodingOption& option);
 
+// --quiet, -q: errors only (no notes, warnings, messages or progress).
+inline constexpr char kQuietHelp[] = "Print errors only: no messages, notes, warnings or progress";
+// Adds --quiet, -q, which turns on quiet mode (SetQuiet) when given.
+void AddQuietOption(CLI::App& command);
+
 // Unknown options and missing arguments, checked before a command runs, so
 // that an unknown option is named as unknown rather than taken for a
 // missing one. Throws UsageError.

@@ -61,6 +61,11 @@ void AddInfEncodingOption(CLI::App& command, InfEncodingOption& option) {
       ->default_str("ansi");
 }
 
+void AddQuietOption(CLI::App& command) {
+  command.add_flag_callback(
+      "--quiet,-q", [] { SetQuiet(true); }, kQuietHelp);
+}
+
 void RequireNoExtras(const CLI::App& command) {
   const auto extras = command.remaining();
   if (extras.empty()) return;

@@ -1,6 +1,7 @@
 #include "cli/Hints.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "common/Exception.h"
 #include "common/Unicode.h"
@@ -10,29 +11,90 @@
 namespace vormlan::cli {
 namespace {
 
-// The name folded, without its blanks.
-std::string Loose(const std::string& name) {
-  std::string squeezed;
-  for (const char c : name) {
-    if (c != ' ' && c != '\t') squeezed += c;
+// The name folded, without its blanks, as code points (a byte that is no
+// UTF-8 stands for itself).
+std::u32string Loose(const std::string& name) {
+  const std::string folded = unicode::Fold(name);
+  std::u32string loose;
+  loose.reserve(folded.size());
+  std::size_t pos = 0;
+  while (pos < folded.size()) {
+    char32_t cp = 0;
+    const std::size_t at = pos;
+    if (!unicode::Decode(folded, pos, cp)) {
+      cp = static_cast<unsigned char>(folded[at]);
+      pos = at + 1;
+    }
+    if (cp != U' ' && cp != U'\t') loose += cp;
   }
-  return unicode::Fold(squeezed);
+  return loose;
 }
 
 std::string Quoted(const std::string& text) {
   return "\"" + text + "\"";
 }
 
+// How many edits a typed name may be from a registered one to be offered:
+// none beyond case and blanks for names under four letters, then one more
+// for every six letters, at most three.
+std::size_t AllowedEdits(std::size_t length) {
+  if (length < 4) return 0;
+  return std::min<std::size_t>(3, 1 + (length - 4) / 6);
+}
+
+// The edit distance between a and b counting insertions, deletions,
+// substitutions and swaps of neighbours, or limit + 1 once it exceeds limit.
+std::size_t EditDistance(const std::u32string& a, const std::u32string& b, std::size_t limit) {
+  const std::size_t gap = a.size() > b.size() ? a.size() - b.size() : b.size() - a.size();
+  if (gap > limit) return limit + 1;
+  std::vector<std::size_t> before(b.size() + 1), previous(b.size() + 1), current(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) previous[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    current[0] = i;
+    std::size_t rowBest = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
+      std::size_t d = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + cost});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+        d = std::min(d, before[j - 2] + 1);
+      }
+      current[j] = d;
+      rowBest = std::min(rowBest, d);
+    }
+    // Every later row is at least this row's best.
+    if (rowBest > limit) return limit + 1;
+    std::swap(before, previous);
+    std::swap(previous, current);
+  }
+  return std::min(previous[b.size()], limit + 1);
+}
+
+// The most names one lookup offers.
+constexpr std::size_t kMostCloseNames = 3;
+
 }  // namespace
 
 std::vector<std::string> CloseNames(const std::vector<std::string>& candidates,
                                     const std::string& name) {
-  std::vector<std::string> close;
-  const std::string wanted = Loose(name);
-  for (const auto& candidate : candidates) {
-    if (candidate != name && Loose(candidate) == wanted) close.push_back(candidate);
+  const std::u32string wanted = Loose(name);
+  const std::size_t limit = AllowedEdits(wanted.size());
+  // (distance, position): the closest first, ties in the candidates' order.
+  std::vector<std::pair<std::size_t, std::size_t>> close;
+  for (std::size_t i = 0; i < candidates.size(); ++i) {
+    if (candidates[i] == name) continue;
+    const std::size_t distance = EditDistance(Loose(candidates[i]), wanted, limit);
+    if (distance <= limit) close.emplace_back(distance, i);
   }
-  return close;
+  // A name that differs only in case or blanks is surely the one meant.
+  const bool exact =
+      std::any_of(close.begin(), close.end(), [](const auto& c) { return c.first == 0; });
+  if (exact) std::erase_if(close, [](const auto& c) { return c.first != 0; });
+  const std::size_t kept = std::min(close.size(), kMostCloseNames);
+  std::partial_sort(close.begin(), close.begin() + static_cast<std::ptrdiff_t>(kept), close.end());
+  std::vector<std::string> names;
+  names.reserve(kept);
+  for (std::size_t k = 0; k < kept; ++k) names.push_back(candidates[close[k].second]);
+  return names;
 }
 
 std::vector<std::string> LookupHints(registry::RegistryApi& registry,
@@ -41,7 +103,7 @@ std::vector<std::string> LookupHints(registry::RegistryApi& registry,
   const auto printer = generation::DescribePrinter(registry, printerName);
   const std::string archName(generation::InfoOf(arch).name);
   if (!printer.printerKeyFound) {
-    hints.push_back("no printer is called " + Quoted(printerName));
+    hints.push_back("no printer named " + Quoted(printerName));
     for (const auto& name : CloseNames(probes::PrinterNamesFromRegistry(registry), printerName)) {
       hints.push_back("did you mean " + Quoted(name) + "?");
     }

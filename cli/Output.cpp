@@ -84,6 +84,26 @@ int Finish(int status) {
   return status;
 }
 
+namespace {
+bool quietMode = false;
+}  // namespace
+
+void SetQuiet(bool quiet) {
+  quietMode = quiet;
+}
+
+bool IsQuiet() {
+  return quietMode;
+}
+
+void Note(std::string_view text) {
+  if (!quietMode) Err().Line("note: " + EscapeControls(text));
+}
+
+void Warning(std::string_view text) {
+  if (!quietMode) Err().Line("warning: " + EscapeControls(text));
+}
+
 std::string EscapeControls(std::string_view text) {
   static const char kHex[] = "0123456789abcdef";
   std::string out;
@@ -111,21 +131,6 @@ std::string EscapeControls(std::string_view text) {
     }
   }
   return out;
-}
-
-namespace {
-bool& NotesShown() {
-  static bool shown = true;
-  return shown;
-}
-}  // namespace
-
-void SetNotesShown(bool shown) {
-  NotesShown() = shown;
-}
-
-void Note(std::string_view text) {
-  if (NotesShown()) Err().Line("note: " + EscapeControls(text));
 }
 
 }  // namespace vormlan::cli

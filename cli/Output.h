@@ -49,10 +49,12 @@ Stream& Err();
 // on standard error, while it still works).
 int Finish(int status);
 
-// "note: " and text on standard error, unless notes are off (--quiet keeps
-// errors only). Control characters in text are escaped.
+// --quiet: from then on Note and Warning print nothing; errors still go out.
+void SetQuiet(bool quiet);
+bool IsQuiet();
+// "note: text" and "warning: text" on standard error, unless quiet.
 void Note(std::string_view text);
-void SetNotesShown(bool shown);
+void Warning(std::string_view text);
 
 // A message as one line: control characters written as C escapes ("\n",
 // "\t", "\x01"), so that a name holding a line break cannot pass for two.

@@ -1,5 +1,8 @@
 #include "cli/Report.h"
 
+#include "cli/Terminal.h"
+#include "common/ErrorText.h"
+
 namespace vormlan::cli {
 
 using json = nlohmann::ordered_json;
@@ -32,12 +35,14 @@ json ToJson(const RunReport& r) {
     j["dependencies"] = r.dependencies;
   }
   if (r.skipped) j["skipped"] = *r.skipped;
-  if (r.error) {
-    j["error"] = {{"message", *r.error}, {"hints", r.hints}};
-  } else {
-    j["error"] = nullptr;
-  }
+  j["error"] = r.error ? ErrorJson(*r.error, r.hints) : json(nullptr);
   return j;
+}
+
+json ErrorJson(const std::string& message, const std::vector<std::string>& hints) {
+  json lines = json::array();
+  for (const auto& hint : hints) lines.push_back(WithLineEnds(hint, LineEnd()));
+  return {{"message", WithLineEnds(message, LineEnd())}, {"hints", std::move(lines)}};
 }
 
 std::string JsonText(const json& value) {

@@ -42,6 +42,10 @@ struct RunReport {
 
 nlohmann::ordered_json ToJson(const RunReport& report);
 
+// The "error" object of the JSON output: the message and the hints, their
+// line breaks written as the platform's line end.
+nlohmann::ordered_json ErrorJson(const std::string& message, const std::vector<std::string>& hints);
+
 // The JSON text as printed: two-space indents, UTF-8, invalid bytes replaced.
 std::string JsonText(const nlohmann::ordered_json& value);
 

@@ -60,8 +60,9 @@ struct Messages {
     Out().Line(text);
   }
   void Warn(const std::string& text) const {
+    if (IsQuiet()) return;
     if (progress != nullptr) progress->Clear();
-    Err().Line("warning: " + text);
+    Warning(text);
   }
 };
 
@@ -553,7 +554,7 @@ void AddGenerateCommand(CLI::App& app, int& status) {
   AddInfEncodingOption(*cmd, o->encoding);
   cmd->add_flag("--json", o->json,
                 "Print one JSON object (with --all, the index) instead of messages");
-  cmd->add_flag("--quiet,-q", o->quiet, "Print errors only");
+  cmd->add_flag("--quiet,-q", o->quiet, kQuietHelp);
   cmd->callback([cmd, o, &status] {
     RequireNoExtras(*cmd);
     if (int(o->all) + int(!o->printer.empty()) + int(!o->driver.empty()) != 1) {
@@ -565,8 +566,8 @@ void AddGenerateCommand(CLI::App& app, int& status) {
 #ifndef _WIN32
     RequireOption(*cmd, "--windows-dir", o->source.windowsDir);
 #endif
+    SetQuiet(o->quiet);
     Progress progress(o->quiet || o->json);
-    if (o->quiet) SetNotesShown(false);
     Source source;
     std::vector<Arch> archs;
     std::unique_ptr<generation::HostServices> host;

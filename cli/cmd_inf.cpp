@@ -43,6 +43,7 @@ void AddInfCommand(CLI::App& app, int& status) {
   AddInfEncodingOption(*cmd, o->encoding);
   cmd->add_flag("--json", o->json,
                 "Print one JSON object: printer, driver, arch, version, files and the INF text");
+  AddQuietOption(*cmd);
   cmd->callback([cmd, o, &status] {
     RequireNoExtras(*cmd);
     if (o->printer.empty() && o->driver.empty()) {

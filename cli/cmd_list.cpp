@@ -10,6 +10,8 @@
 
 #include "cli/Commands.h"
 #include "cli/Output.h"
+#include "cli/Report.h"
+#include "common/ErrorText.h"
 #include "common/Unicode.h"
 #include "generation/DriverRegistration.h"
 #include "generation/PrintQueues.h"
@@ -121,7 +123,8 @@ void AddListCommand(CLI::App& app, int& status) {
       "version instead, with its manufacturer, driver version and driver-store INF, and the "
       "printers that use it (possibly none).\n"
       "Control characters in names are written as C escapes (\\n, \\t, \\x01).\n" +
-      SourceHelp() + "\n" + ExitStatusHelp(false) + " (0 also when there are no printers)");
+      SourceHelp() + "\n" + ExitStatusHelp(false) +
+      " (0 also when there are no printers: then \"No printers.\", or [] with --json)");
   cmd->allow_extras();
   struct Options {
     SourceOptions source;
@@ -133,6 +136,7 @@ void AddListCommand(CLI::App& app, int& status) {
   cmd->add_flag("--drivers", o->drivers,
                 "List every registered driver, with the printers that use it");
   cmd->add_flag("--json", o->json, "Print JSON (UTF-8) instead of lines");
+  AddQuietOption(*cmd);
   cmd->callback([cmd, o, &status] {
     RequireNoExtras(*cmd);
     std::vector<Queue> queues;
@@ -162,11 +166,22 @@ void AddListCommand(CLI::App& app, int& status) {
       throw;
     } catch (const std::exception& e) {
       PrintError(e);
+      if (o->json) {
+        const auto* hinted = dynamic_cast<const Exception*>(&e);
+        Out().Line(JsonText(
+            {{"error", ErrorJson(ErrorBoxText(e.what()),
+                                 hinted ? hinted->Hints() : std::vector<std::string>{})}}));
+      }
       status = kExitError;
       return;
     }
     if (queues.empty()) {
       for (const auto& hint : source.QueueHints(!o->drivers)) Err().Line("hint: " + hint);
+    }
+    if (queues.empty() && !o->drivers && !o->json) {
+      Out().Line("No printers.");
+      status = kExitOk;
+      return;
     }
     if (o->drivers) {
       const auto entries = Inventory(*source.registry, queues);
@@ -175,6 +190,7 @@ void AddListCommand(CLI::App& app, int& status) {
         for (const auto& d : entries) all.push_back(EntryJson(d));
         Out().Line(all.dump(2, ' ', false, json::error_handler_t::replace));
       } else {
+        if (entries.empty()) Out().Line("No drivers.");
         PrintInventory(entries);
       }
     } else if (o->json) {

@@ -6,91 +6,96 @@
 #include <string>
 #include <vector>
 
+#include "cli/App.h"
 #include "cli/Commands.h"
 #include "cli/Output.h"
 #include "cli/Terminal.h"
-#include "common/Version.h"
 
 namespace {
 
 using namespace vormlan::cli;
 
-// The help of the program or of a command, as the formatter makes it (App::help
-// would describe a command chosen on the command line instead).
 void PrintHelp(CLI::App& about) {
-  std::string text =
-      about.get_formatter()->make_help(&about, about.get_name(), CLI::AppFormatMode::Normal);
-  if (!text.empty() && text.back() != '\n') text += '\n';
-  Out().Text(text);
+  Out().Text(HelpText(about));
 }
 
-// "vormlan-cli help [COMMAND]": the help of the program or of a command.
-void AddHelpCommand(CLI::App& app, int& status) {
-  auto* cmd = app.add_subcommand("help", "Show the help of vormlan-cli or of a command");
-  auto topic = std::make_shared<std::string>();
-  cmd->add_option("command", *topic, "The command to explain");
-  cmd->callback([&app, topic, &status] {
-    CLI::App* about = &app;
-    if (!topic->empty()) {
-      about = nullptr;
-      for (auto* sub : app.get_subcommands({})) {
-        if (sub->get_name() == *topic) about = sub;
-      }
-      if (about == nullptr) throw UsageError("help: there is no command '" + *topic + "'");
-    }
-    // The formatter directly: App::help() would describe the "help" command itself.
-    Out().Text(
-        about->get_formatter()->make_help(about, about->get_name(), CLI::AppFormatMode::Normal));
-    status = kExitOk;
-  });
+CLI::App* CommandNamed(CLI::App& app, const std::string& word) {
+  for (auto* sub : app.get_subcommands({})) {
+    if (sub->get_name() == word) return sub;
+  }
+  return nullptr;
 }
+
+// Options before the command are the program's own: anything else there is
+// named as an unknown option (rather than reported as a missing command).
+void RequireKnownProgramOptions(CLI::App& app, const std::vector<std::string>& arguments) {
+  for (const auto& argument : arguments) {
+    if (argument.empty() || argument[0] != '-' || argument == "--") return;
+    const std::string name = argument.substr(0, argument.find('='));
+    if (app.get_option_no_throw(name) == nullptr) {
+      throw UsageError("unknown option '" + EscapeControls(name) + "'");
+    }
+  }
+}
+
+#ifdef _WIN32
+// "/?" and "-?" ask for help, as Windows programs take them, wherever they
+// are not the value of an option (--printer /? names a printer "/?").
+void TranslateWindowsHelp(CLI::App& app, std::vector<std::string>& arguments) {
+  CLI::App* current = &app;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    std::string& argument = arguments[i];
+    if (argument == "/?" || argument == "-?") {
+      bool isValue = false;
+      if (i > 0) {
+        const std::string& before = arguments[i - 1];
+        if (before.size() > 1 && before[0] == '-' && before.find('=') == std::string::npos) {
+          const CLI::Option* option = current->get_option_no_throw(before);
+          isValue = option != nullptr && option->get_items_expected_min() > 0;
+        }
+      }
+      if (!isValue) argument = "--help";
+    } else if (current == &app && !argument.empty() && argument[0] != '-') {
+      if (CLI::App* command = CommandNamed(app, argument)) current = command;
+    }
+  }
+}
+#endif
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{
-      "vormlan-cli: turns an installed printer driver into an INF-based driver directory.\n"
-      "Reads the live registry on Windows, a registry export file (--registry) or a binary "
-      "SYSTEM hive (--hive).",
-      "vormlan-cli"};
-  app.require_subcommand(1);
-  app.set_version_flag("-V,--version", "vormlan-cli " VORMLAN_VERSION);
-  app.footer(
-      "Exit status: 0 done, 1 error, 2 usage, 3 written but some driver files were not found.\n"
-      "`vormlan-cli help COMMAND` explains a command.");
   int status = kExitOk;
-  AddListCommand(app, status);
-  AddInfCommand(app, status);
-  AddGenerateCommand(app, status);
-  AddCheckCommand(app, status);
-  AddHelpCommand(app, status);
+  const auto app = MakeApp(status);
 
   std::vector<std::string> arguments = Utf8Arguments(argc, argv);
   arguments.erase(arguments.begin());
-  std::reverse(arguments.begin(), arguments.end());
+#ifdef _WIN32
+  TranslateWindowsHelp(*app, arguments);
+#endif
   try {
+    RequireKnownProgramOptions(*app, arguments);
     // A first word that names no command is said to be one, rather than
     // reported as a missing command.
-    if (!arguments.empty() && !arguments.back().empty() && arguments.back()[0] != '-') {
-      const auto commands = app.get_subcommands({});
-      if (std::none_of(commands.begin(), commands.end(),
-                       [&](const CLI::App* c) { return c->get_name() == arguments.back(); })) {
-        throw UsageError("unknown command '" + arguments.back() + "'");
-      }
+    const auto first = std::find_if(arguments.begin(), arguments.end(),
+                                    [](const std::string& a) { return a.empty() || a[0] != '-'; });
+    if (first != arguments.end() && CommandNamed(*app, *first) == nullptr) {
+      throw UsageError("unknown command '" + EscapeControls(*first) + "'");
     }
-    app.parse(arguments);
+    std::reverse(arguments.begin(), arguments.end());
+    app->parse(arguments);
   } catch (const CLI::CallForVersion& e) {
     Out().Line(e.what());
     return Finish(kExitOk);
   } catch (const CLI::CallForHelp&) {
     // -h on a command explains that command.
-    CLI::App* about = &app;
-    for (auto* sub : app.get_subcommands()) about = sub;
+    CLI::App* about = app.get();
+    for (auto* sub : app->get_subcommands()) about = sub;
     PrintHelp(*about);
     return Finish(kExitOk);
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) {
-      PrintHelp(app);
+      PrintHelp(*app);
       return Finish(kExitOk);
     }
     Err().Line(std::string("vormlan-cli: ") + e.what());

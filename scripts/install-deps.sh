@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs everything the build, the tests and the demo need on Debian 12.
-# Safe to run again: it only installs what is missing.
+# Safe to run again: it only installs what is missing. dpkg-dev gives the
+# Debian package its dependencies (dpkg-shlibdeps); man-db lets the release
+# test find its manual page.
 set -euo pipefail
 
 if [ "$(id -u)" -ne 0 ]; then
@@ -16,6 +18,7 @@ packages=(
   wine wine32:i386 wine64 xvfb xauth xdotool imagemagick
   fonts-wine file python3 bsdutils xz-utils
   clang-14 libclang-rt-14-dev time
+  dpkg-dev man-db
 )
 
 missing=()

@@ -16,3 +16,8 @@ if(NOT CMAKE_CROSSCOMPILING AND TARGET make-test-hive)
                    $<TARGET_FILE:vormlan-cli> $<TARGET_FILE:make-test-hive>
                    "${CMAKE_SOURCE_DIR}/../shared/data/real-hives")
 endif()
+if(NOT CMAKE_CROSSCOMPILING AND TARGET vormlan-cli-man)
+  add_test(NAME cli_docs
+           COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/docs_test.sh" "${CMAKE_SOURCE_DIR}"
+                   $<TARGET_FILE:vormlan-cli> "${VORMLAN_CLI_DOCS_DIR}")
+endif()

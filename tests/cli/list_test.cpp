@@ -2,6 +2,7 @@
 // statuses.
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <string>
@@ -49,16 +50,18 @@ TEST(CliList, JsonArrayIsEscapedUtf8) {
             "]\n");
 }
 
-TEST(CliList, RegistryWithoutPrintersListsNothing) {
+TEST(CliList, RegistryWithoutPrintersSaysSoAndSucceeds) {
   TempDir dir;
   const auto file = dir.Path() / "empty.reg";
   WriteFile(file, "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n");
-  auto run = RunList("--registry '" + file.string() + "'");
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "");
-  run = RunList("--json --registry '" + file.string() + "'");
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "[]\n");
+  for (const char* drivers : {"", "--drivers "}) {
+    auto run = RunList(drivers + ("--registry '" + file.string() + "'"));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, *drivers ? "No drivers.\n" : "No printers.\n") << drivers;
+    run = RunList(drivers + ("--json --registry '" + file.string() + "'"));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "[]\n") << drivers;
+  }
 }
 
 TEST(CliList, UnreadableExportFileIsAnErrorNamingTheFile) {
@@ -75,6 +78,22 @@ TEST(CliList, UnreadableExportFileIsAnErrorNamingTheFile) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "");
   EXPECT_NE(run.err.find("bad.reg:4"), std::string::npos) << run.err;
+}
+
+TEST(CliList, UnreadableSourceWithJsonPrintsAnErrorObject) {
+  TempDir dir;
+  const auto missing = dir.Path() / "missing.reg";
+  for (const std::string source : {"--registry", "--hive"}) {
+    const auto run = RunList("--json " + source + " '" + missing.string() + "'");
+    EXPECT_EQ(run.status, 1);
+    const auto j = nlohmann::json::parse(run.out, nullptr, false);
+    ASSERT_TRUE(j.is_object()) << source << ": " << run.out;
+    const std::string message = j["error"]["message"];
+    EXPECT_NE(message.find(missing.string()), std::string::npos) << message;
+    EXPECT_TRUE(j["error"]["hints"].is_array());
+    // Still said on standard error, for whoever reads no JSON.
+    EXPECT_NE(run.err.find(missing.string()), std::string::npos) << run.err;
+  }
 }
 
 TEST(CliList, WithoutExportFileThisSystemNeedsOne) {

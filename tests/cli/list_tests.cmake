@@ -4,7 +4,7 @@
 vormlan_add_test(cli_list_tests
   NATIVE_ONLY
   SOURCES list_test.cpp
-  LIBS vormlan_common)
+  LIBS vormlan_common vormlan_json)
 if(TARGET cli_list_tests)
   add_dependencies(cli_list_tests vormlan-cli)
   target_compile_definitions(cli_list_tests PRIVATE

@@ -63,7 +63,7 @@ check "... naming the value" has "$work/err" "Data File"
 # --- hints.
 run inf --printer $'Line\nBreak' --registry "$fixture"
 check "a hint quoting a name with a line feed stays one line" \
-  has_line "$work/err" 'hint: no printer is called "Line\nBreak"'
+  has_line "$work/err" 'hint: no printer named "Line\nBreak"'
 run inf --printer "office  laser" --registry "$fixture"
 check "an unknown printer exits 1" rc_is 1
 check "the message stays first" bash -c "head -1 '$work/err' | grep -q '^Error [0-9]* : '"
@@ -71,6 +71,26 @@ check "hint: a close name (case and spaces)" has_line "$work/err" 'hint: did you
 check "hint: list shows the printers" has_line "$work/err" 'hint: `vormlan-cli list` shows the printers'
 run inf --printer "Office Laser " --registry "$fixture"
 check "hint: a trailing space" has_line "$work/err" 'hint: did you mean "Office Laser"?'
+{ cat "$fixture"; printf '\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Vormlan Demo Laser]\n"Printer Driver"="Laser Driver"\n'; } >"$work/demo.reg"
+run inf --printer "Vormlan Demo Lazer" --registry "$work/demo.reg"
+check "a mistyped letter exits 1" rc_is 1
+check "... keeping the lookup's message first" bash -c "head -1 '$work/err' | grep -q '^Error [0-9]* : '"
+check "... saying no printer has that name" has_line "$work/err" 'hint: no printer named "Vormlan Demo Lazer"'
+check "... offering the name one letter away" has_line "$work/err" 'hint: did you mean "Vormlan Demo Laser"?'
+check "... and only that one" bash -c "[ \$(grep -c 'did you mean' '$work/err') -eq 1 ]"
+for typo in "Ofice Laser" "Offcie Laser" "OFFICE LASERR" "office-laser"; do
+  run inf --printer "$typo" --registry "$fixture"
+  check "hint: $typo is taken for Office Laser" has_line "$work/err" 'hint: did you mean "Office Laser"?'
+done
+run inf --printer "Evl" --registry "$fixture"
+check "a short name is not matched by edits" lacks "$work/err" "did you mean"
+run inf --printer "Nobody At All" --registry "$fixture"
+check "a name far from any is offered none" lacks "$work/err" "did you mean"
+check "... but the list command" has_line "$work/err" 'hint: `vormlan-cli list` shows the printers'
+run inf --printer "Ofice Laser" --registry "$fixture" --json
+check "the JSON error carries the hints and LF line ends" json "$work/out" '
+  "did you mean \"Office Laser\"?" in j["error"]["hints"] and "\n" in j["error"]["message"] and
+  "\r" not in j["error"]["message"]'
 run inf --printer "Wide Only" --registry "$fixture"
 check "a driver of another environment exits 1" rc_is 1
 check "hint: registered for x64" has_line "$work/err" 'hint: registered for x64: add --arch x64'
@@ -226,6 +246,42 @@ run inf --printer x --arch sparc --registry "$fixture"
 check "an unknown --arch exits 2" rc_is 2
 run list --registry "$fixture" --hive "$work/system.hive"
 check "--registry with --hive exits 2" rc_is 2
+
+# --- --quiet: errors only.
+sed 's/CurrentControlSet/ControlSet001/' "$fixture" >"$work/cs.reg"
+run generate --printer "Office Laser" --registry "$work/cs.reg" --windows-dir "$windows" --out "$work/q"
+echo changed >"$work/q/laser.gpd"
+run generate --printer "Office Laser" --registry "$work/cs.reg" --windows-dir "$windows" --out "$work/q"
+check "without --quiet a changed kept file is warned of" has "$work/err" "warning: kept laser.gpd"
+check "... and the control set is noted" has "$work/err" "note: "
+loud=$rc
+run generate --quiet --printer "Office Laser" --registry "$work/cs.reg" --windows-dir "$windows" --out "$work/q"
+check "--quiet drops the warning and the note" bash -c "! grep -q '^warning: \|^note: ' '$work/err'"
+check "... keeps the exit status" rc_is "$loud"
+for command in list "inf --printer Nobody"; do
+  run $command --quiet --registry "$work/cs.reg"
+  check "$command --quiet drops the note" lacks "$work/err" "note: "
+done
+check "... but not the error" bash -c "[ $rc -eq 1 ] && grep -q '^Error ' '$work/err'"
+for command in list inf generate; do
+  run help $command
+  check "help $command says what --quiet drops" has "$work/out" "no messages, notes, warnings"
+done
+
+# --- conventions of the program's own options and usage lines.
+for arguments in "--bogus" "--bogus list" "--bogus=1 list --registry $fixture"; do
+  run $arguments
+  check "vormlan-cli $arguments names the unknown option" \
+    bash -c "[ $rc -eq 2 ] && grep -q \"unknown option '--bogus'\" '$work/err'"
+done
+run -V
+check "a known option before no command still works" bash -c "[ $rc -eq 0 ] && grep -q '^vormlan-cli ' '$work/out'"
+for command in list inf generate check; do
+  run $command --help
+  check "$command --help names the program in its usage line" has "$work/out" "Usage: vormlan-cli $command [OPTIONS]"
+done
+run help
+check "help names the program in its usage line" has "$work/out" "Usage: vormlan-cli [OPTIONS]"
 
 # --- progress: only on a terminal.
 run generate --printer "Office Laser" --registry "$fixture" --windows-dir "$windows" --out "$work/p1"

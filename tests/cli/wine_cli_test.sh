@@ -170,6 +170,29 @@ if grep -qv $'\r$' "$work/err"; then fail "a line of stderr without CR LF"; fi
 run inf --printer "Laser Three" --arch x86 >"$work/out" 2>&1
 if grep -q $'\r\r' "$work/out"; then fail "CR CR LF on stdout"; fi
 
+# --- /? and -? ask for help, as Windows programs take them; as the value of
+# an option /? stays a value.
+for ask in "/?" "-?"; do
+  run "$ask" >"$work/out" 2>"$work/err"
+  expect_rc 0 "vormlan-cli $ask"
+  contains "$work/out" "Usage: vormlan-cli [OPTIONS]" "vormlan-cli $ask"
+  contains "$work/out" "/? after the program or a command shows its help" "vormlan-cli $ask"
+  run list "$ask" >"$work/out" 2>"$work/err"
+  expect_rc 0 "vormlan-cli list $ask"
+  contains "$work/out" "Usage: vormlan-cli list [OPTIONS]" "vormlan-cli list $ask"
+done
+run inf --printer "/?" >"$work/out" 2>"$work/err"
+expect_rc 1 "inf --printer /?"
+contains "$work/err" 'hint: no printer named "/?"' "inf --printer /?"
+run --bogus >"$work/out" 2>"$work/err"
+expect_rc 2 "vormlan-cli --bogus"
+contains "$work/err" "unknown option '--bogus'" "vormlan-cli --bogus"
+
+# --- A JSON error's message ends its lines as Windows does.
+run inf --printer "Nobody Here" --json >"$work/out" 2>"$work/err"
+expect_rc 1 "inf --json of an unknown printer"
+contains "$work/out" '\r\n' "inf --json of an unknown printer"
+
 if [ "$failures" -gt 0 ]; then
   echo "$failures check(s) failed"
   exit 1

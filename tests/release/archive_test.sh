@@ -7,7 +7,9 @@
 # the version in their version resource; every vormlan-cli answers --version
 # and -V with "vormlan-cli <version>": natively, or under Wine through the
 # build's wrapper (build/<preset>/wine-run). The win32 one runs only where the
-# host runs 32-bit programs (scripts/host-windows-build.sh).
+# host runs 32-bit programs (scripts/host-windows-build.sh). The Debian package
+# declares its libraries, installs with apt-get (as root) with its manual page
+# and completions in Debian's places, answers --version there, and removes.
 set -u
 cd "$(dirname "$0")/../.."
 dist="$(realpath "${1:-dist}")"
@@ -89,6 +91,39 @@ if check "$name.tar.gz unpacks to one folder $name" unpack "$name" "$name.tar.gz
   check "linux vormlan-cli is an x86-64 ELF program" \
     file_type_is "$dir/vormlan-cli" "ELF 64-bit LSB *, x86-64, *"
   check "linux vormlan-cli --version" answers_version "$dir/vormlan-cli"
+fi
+
+deb="vormlan-cli_${version}_amd64.deb"
+deb_has() {  # PATH...: the package holds these files
+  local listing path
+  listing=$(dpkg-deb -c "$dist/$deb" | awk '{print $6}')
+  for path in "$@"; do
+    grep -qx "\./$path" <<<"$listing" || { echo "  no $path in $deb"; return 1; }
+  done
+}
+depends_on() {  # PACKAGE...: the Depends field names them
+  local depends
+  depends=$(dpkg-deb -f "$dist/$deb" Depends)
+  for p in "$@"; do
+    grep -qE "(^|, )$p( |,|$)" <<<"$depends" || { echo "  Depends: $depends"; return 1; }
+  done
+}
+if check "$deb is there" [ -f "$dist/$deb" ]; then
+  check "$deb holds the program, its manual page and completions" deb_has \
+    usr/bin/vormlan-cli usr/share/man/man1/vormlan-cli.1.gz \
+    usr/share/bash-completion/completions/vormlan-cli usr/share/zsh/vendor-completions/_vormlan-cli \
+    usr/share/doc/vormlan-cli/copyright
+  check "$deb depends on libhivex0 and the C++ runtime" depends_on libhivex0 libstdc\\+\\+6
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "SKIPPED: installing $deb (needs root)"
+  elif check "$deb installs with apt-get" \
+    apt-get install -y -q -o DPkg::Lock::Timeout=600 "$dist/$deb" >/dev/null; then
+    check "the installed vormlan-cli --version" answers_version /usr/bin/vormlan-cli
+    check "man -w finds the manual page" bash -c '[ "$(man -w vormlan-cli)" = /usr/share/man/man1/vormlan-cli.1.gz ]'
+    check "$deb removes with apt-get" \
+      apt-get remove -y -q -o DPkg::Lock::Timeout=600 vormlan-cli >/dev/null
+    check "... and takes the program with it" [ ! -e /usr/bin/vormlan-cli ]
+  fi
 fi
 
 echo "release archives: $passed passed, $failed failed"
