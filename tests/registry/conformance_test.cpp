@@ -20,7 +20,7 @@
 #ifdef _WIN32
 #include "registry/registry_win32.h"
 #endif
-#ifdef VORMLAN_WITH_HIVE
+#ifdef VORMLAN_HAVE_HIVE
 #include "registry/HiveRegistry.h"
 #include "tests/support/HiveFixture.h"
 #include "tests/support/TestSupport.h"
@@ -56,7 +56,7 @@ std::unique_ptr<MemoryRegistry> LoadFixtures(TextEncoding encoding) {
   return reg;
 }
 
-#ifdef VORMLAN_WITH_HIVE
+#ifdef VORMLAN_HAVE_HIVE
 // The conformance keys as a hive whose root is the base key, written once.
 const std::string& ConformanceHive() {
   static const test::TempDir dir;
@@ -74,7 +74,7 @@ std::vector<Backend> Backends() {
       {"Memory", [] { return std::unique_ptr<RegistryApi>(LoadFixtures(TextEncoding::Ansi)); }},
       {"MemoryUtf8",
        [] { return std::unique_ptr<RegistryApi>(LoadFixtures(TextEncoding::Utf8)); }}};
-#ifdef VORMLAN_WITH_HIVE
+#ifdef VORMLAN_HAVE_HIVE
   backends.push_back({"Hive", [] {
                         return std::unique_ptr<RegistryApi>(std::make_unique<HiveRegistry>(
                             ConformanceHive(), HiveMount{root::LocalMachine, kBase.substr(1)}));
