@@ -345,8 +345,11 @@ int RunAll(const Source& source, generation::HostServices& host, const Options& 
   if (const auto reason = host.CreateDirectoryTree(root)) {
     throw Exception("Cannot create directory " + Quoted(host.DisplayPath(root)) + ": " + *reason);
   }
-  const auto queues = generation::ListQueues(registry).queues;
-  if (queues.empty()) {
+  const auto listing = generation::ListQueues(registry);
+  const auto& queues = listing.queues;
+  // A damaged Printers key: said, the drivers packaged all the same, exit 1.
+  for (const auto& problem : listing.problems) Err().Line(EscapeControls(problem));
+  if (queues.empty() && listing.problems.empty()) {
     for (const auto& hint : source.QueueHints()) Err().Line("hint: " + hint);
   }
   const auto drivers = generation::ListDrivers(registry);
@@ -495,7 +498,7 @@ int RunAll(const Source& source, generation::HostServices& host, const Options& 
     Out().Line("");
     Out().Text(summary);
   }
-  return StatusOf(reports);
+  return listing.problems.empty() ? StatusOf(reports) : kExitError;
 }
 
 // The JSON of a run that ended before any printer was packaged: the

@@ -140,6 +140,7 @@ void AddListCommand(CLI::App& app, int& status) {
   cmd->callback([cmd, o, &status] {
     RequireNoExtras(*cmd);
     std::vector<Queue> queues;
+    std::vector<std::string> problems;  // what kept the list from being complete
     Source source;
     try {
       source = OpenRegistry(o->source);
@@ -158,9 +159,11 @@ void AddListCommand(CLI::App& app, int& status) {
       }
 #endif
       if (!source.live) {
-        for (auto& q : generation::ListQueues(*source.registry).queues) {
+        auto listing = generation::ListQueues(*source.registry);
+        for (auto& q : listing.queues) {
           queues.push_back({std::move(q.name), std::move(q.driverName), std::move(q.port)});
         }
+        problems = std::move(listing.problems);
       }
     } catch (const UsageError&) {
       throw;
@@ -175,10 +178,13 @@ void AddListCommand(CLI::App& app, int& status) {
       status = kExitError;
       return;
     }
-    if (queues.empty()) {
+    // A damaged Printers key is not "no printers": said, and exit 1.
+    for (const auto& problem : problems) Err().Line(EscapeControls(problem));
+    const int done = problems.empty() ? kExitOk : kExitError;
+    if (queues.empty() && problems.empty()) {
       for (const auto& hint : source.QueueHints(!o->drivers)) Err().Line("hint: " + hint);
     }
-    if (queues.empty() && !o->drivers && !o->json) {
+    if (queues.empty() && !o->drivers && !o->json && problems.empty()) {
       Out().Line("No printers.");
       status = kExitOk;
       return;
@@ -200,7 +206,7 @@ void AddListCommand(CLI::App& app, int& status) {
     } else {
       for (const auto& q : queues) Out().Line(EscapeControls(q.name));
     }
-    status = kExitOk;
+    status = done;
   });
 }
 

@@ -17,23 +17,50 @@ std::string Text(RegistryApi& api, KeyHandle key, const char* name) {
   return value ? registry::TextOf(*value).value_or("") : "";
 }
 
+// "error 13: The data is invalid" for a registry code.
+std::string Failure(RegistryApi& api, long rc) {
+  std::string text = api.ErrorText(rc).value_or("");
+  while (!text.empty() &&
+         (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.')) {
+    text.pop_back();
+  }
+  return "error " + std::to_string(rc) + (text.empty() ? "" : ": " + text);
+}
+
 // Reads the queues of one Printers key; false when the key is not there.
-bool ReadQueues(RegistryApi& api, const char* path, bool software, std::vector<PrintQueue>& out) {
-  const registry::RegKey printers =
-      registry::OpenForReading(api, registry::root::LocalMachine, std::string(path + 1));
-  if (!printers.IsOpen()) return false;
+bool ReadQueues(RegistryApi& api, const char* path, bool software, std::vector<PrintQueue>& out,
+                std::vector<std::string>& problems) {
+  const std::string where = std::string("HKEY_LOCAL_MACHINE") + path;
+  KeyHandle handle = 0;
+  const long opened =
+      api.OpenKey(registry::root::LocalMachine, path + 1, registry::access::Read, handle);
+  if (opened == registry::error::FileNotFound) return false;
+  if (opened != registry::error::Success) {
+    problems.push_back(where + ": the key cannot be opened (" + Failure(api, opened) + ")");
+    return true;
+  }
+  const registry::RegKey printers(api, handle);
   std::vector<std::string> keys;
-  if (api.EnumSubKeys(printers.Get(), keys) != registry::error::Success) return true;
+  if (const long rc = api.EnumSubKeys(printers.Get(), keys); rc != registry::error::Success) {
+    problems.push_back(where + ": subkey list unreadable, so its queues cannot be listed (" +
+                       Failure(api, rc) + ")");
+    return true;
+  }
   out.reserve(out.size() + keys.size());
   for (auto& key : keys) {
     PrintQueue q;
     q.keyPath = std::string(path) + "\\" + key;
     q.fromSoftware = software;
-    if (const registry::RegKey printer = registry::OpenForReading(api, printers.Get(), key);
-        printer.IsOpen()) {
+    KeyHandle printerHandle = 0;
+    if (const long rc = api.OpenKey(printers.Get(), key, registry::access::Read, printerHandle);
+        rc == registry::error::Success) {
+      const registry::RegKey printer(api, printerHandle);
       q.name = Text(api, printer.Get(), "Name");
       q.driverName = Text(api, printer.Get(), "Printer Driver");
       q.port = Text(api, printer.Get(), "Port");
+    } else {
+      problems.push_back(where + "\\" + key + ": the key cannot be opened (" + Failure(api, rc) +
+                         ")");
     }
     if (q.name.empty()) {
       q.name = key;
@@ -59,9 +86,9 @@ std::string PrinterKeyName(const std::string& printerName) {
 
 QueueListing ListQueues(RegistryApi& api) {
   QueueListing listing;
-  listing.systemKey = ReadQueues(api, kSystemPrintersKey, false, listing.queues);
+  listing.systemKey = ReadQueues(api, kSystemPrintersKey, false, listing.queues, listing.problems);
   std::vector<PrintQueue> software;
-  listing.softwareKey = ReadQueues(api, kSoftwarePrintersKey, true, software);
+  listing.softwareKey = ReadQueues(api, kSoftwarePrintersKey, true, software, listing.problems);
   if (software.empty()) return listing;
   std::unordered_map<std::string, std::size_t> byKey;
   byKey.reserve(listing.queues.size());

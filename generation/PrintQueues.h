@@ -35,6 +35,12 @@ struct QueueListing {
   std::vector<PrintQueue> queues;
   bool systemKey = false;    // SYSTEM's Printers key is there
   bool softwareKey = false;  // SOFTWARE's Printers key is there
+  // What kept the list from being complete, one sentence each naming the
+  // key: a Printers key that is there but cannot be opened, a subkey list
+  // that cannot be read (a damaged hive: the queues are not simply none), a
+  // queue's key that cannot be opened (listed all the same, by its key's
+  // name).
+  std::vector<std::string> problems;
 };
 
 // Every queue of SYSTEM's and SOFTWARE's Printers keys: SYSTEM's first in the
