@@ -1,6 +1,7 @@
 #include "generation/DescriptionCheck.h"
 
 #include <functional>
+#include <string_view>
 
 #include "common/CodePage.h"
 #include "common/Exception.h"
@@ -25,11 +26,52 @@ void CheckText(const std::string& label, const std::string& text) {
   }
 }
 
+// Characters that would change the INF's structure where a file name is
+// written as it stands (a section header, a key, another field, a comment,
+// a quoted part, a string substitution).
+constexpr std::string_view kInfSyntax = "[],;=\"%";
+// Characters Windows does not allow in a file name.
+constexpr std::string_view kNotInFileNames = "*?<>|";
+
+// Device names that Windows takes for the device whatever the extension.
+bool IsDeviceName(const std::string& name) {
+  std::string stem = name.substr(0, name.find('.'));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  for (char& c : stem) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" ||
+      stem == "CONOUT$") {
+    return true;
+  }
+  return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
+         stem[3] >= '1' && stem[3] <= '9';
+}
+
+// Why name is not a plain file name, or "" when it is one.
+std::string NotAPlainFileName(const std::string& name) {
+  if (name == "." || name == ".." || name.find_first_of("\\/:") != std::string::npos) {
+    return "which is not a bare file name";
+  }
+  if (const auto at = name.find_first_of(kInfSyntax); at != std::string::npos) {
+    return std::string("whose '") + name[at] + "' would change the INF's structure";
+  }
+  if (const auto at = name.find_first_of(kNotInFileNames); at != std::string::npos) {
+    return std::string("whose '") + name[at] + "' Windows does not allow in a file name";
+  }
+  if (name.front() == ' ' || name.back() == ' ' || name.back() == '.') {
+    return "which begins or ends with a blank, or ends with a period, as no file name does";
+  }
+  if (IsDeviceName(name)) return "which Windows takes for a device, not a file";
+  return "";
+}
+
 void CheckFileName(const std::string& label, const std::string& name) {
   CheckText(label, name);
-  if (name == "." || name == ".." || name.find_first_of("\\/:") != std::string::npos) {
-    throw Exception("The registry value " + label + " names \"" + name +
-                    "\", which is not a bare file name; the driver cannot be packaged");
+  if (name.empty()) return;  // names no file: an empty entry in the INF
+  if (const std::string why = NotAPlainFileName(name); !why.empty()) {
+    throw Exception("The registry value " + label + " names \"" + name + "\", " + why +
+                    "; the driver cannot be packaged");
   }
 }
 
