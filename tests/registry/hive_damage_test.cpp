@@ -12,6 +12,7 @@
 
 #include "common/Unicode.h"
 #include "generation/DriverLookup.h"
+#include "probes/Printers.h"
 #include "registry/HiveRegistry.h"
 #include "tests/support/HiveFixture.h"
 #include "tests/support/TestSupport.h"
@@ -228,7 +229,19 @@ TEST_F(HiveDamage, DamagedCellsAnswerInvalidData) {
   Strings names{"stale"};
   EXPECT_EQ(hive.EnumSubKeys(key, names), error::InvalidData);
   EXPECT_EQ(names, Strings{"stale"});
-  EXPECT_EQ(hive.ErrorText(error::InvalidData), "The data is invalid.\r\n");
+  // The text says what is damaged, where.
+  EXPECT_EQ(hive.ErrorText(error::InvalidData),
+            "The data is invalid: the hive " + (dir_.Path() / "list.hive").string() +
+                " is damaged: HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Control\\Print\\"
+                "Printers: subkey list unreadable.\r\n");
+  // The printer listing reports it rather than listing no printers.
+  const auto listing = probes::ListPrintersFromRegistry(hive);
+  EXPECT_TRUE(listing.names.empty());
+  ASSERT_EQ(listing.problems.size(), 1u);
+  EXPECT_NE(listing.problems[0].find("Printers: subkey list unreadable"), std::string::npos)
+      << listing.problems[0];
+  EXPECT_NE(listing.problems[0].find("list.hive is damaged"), std::string::npos)
+      << listing.problems[0];
 
   // The root key's own list: nothing of the hive can be read.
   damaged = bytes;
@@ -236,6 +249,35 @@ TEST_F(HiveDamage, DamagedCellsAnswerInvalidData) {
   const std::string file = Write("root.hive", damaged);
   EXPECT_TRUE(Refusal(file).starts_with(file + ": the hive is damaged: the subkeys of its root"))
       << Refusal(file);
+}
+
+// A key name with an unpaired surrogate cannot be converted by libhivex:
+// it is listed with U+FFFD in the surrogate's place, not left out, and the
+// key opens under that name.
+TEST_F(HiveDamage, KeyNamesWithALoneSurrogateAreListedWithAReplacement) {
+  const auto sound = dir_.Path() / "names.hive";
+  test::WriteHiveFromRegText(
+      sound, test::AsSavedHive("\xEF\xBB\xBFWindows Registry Editor Version 5.00\n\n"
+                               "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\"
+                               "Print\\Printers\\\xCE\xA9mega]\n"
+                               "\"Printer Driver\"=\"D\"\n"
+                               "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\"
+                               "Print\\Printers\\Plain]\n"));
+  std::string bytes = test::ReadFile(sound);
+  const std::string omega("\xA9\x03m\0e\0g\0a\0", 10);
+  const std::size_t at = bytes.find(omega);
+  ASSERT_NE(at, std::string::npos);
+  bytes[at] = '\x00';
+  bytes[at + 1] = '\xD8';  // a high surrogate with no low one after it
+  HiveRegistry hive(Write("surrogate.hive", bytes));
+  const std::string replaced = "\xEF\xBF\xBDmega";
+  EXPECT_EQ(probes::PrinterNamesFromRegistry(hive), (Strings{"Plain", replaced}));
+  KeyHandle key = 0;
+  ASSERT_EQ(hive.OpenKey(root::LocalMachine,
+                         "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\" + replaced,
+                         access::Read, key),
+            error::Success);
+  hive.CloseKey(key);
 }
 
 TEST_F(HiveDamage, LoopingKeysEndAtWindowsDepth) {
