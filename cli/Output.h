@@ -53,4 +53,12 @@ int Finish(int status);
 // "\t", "\x01"), so that a name holding a line break cannot pass for two.
 std::string EscapeControls(std::string_view text);
 
+// An error message as standard error shows it: control characters escaped as
+// EscapeControls does, but for the line breaks the message is built with,
+// which stay: the CR LF of the system's error text in a registry error
+// ("Error <code> : <system text>\r\n:<what>"), and those that end the
+// message. Whatever the names quoted in it hold, they cannot move the
+// cursor, colour the terminal or pass for a line of their own.
+std::string EscapeMessage(std::string_view message);
+
 }  // namespace vormlan::cli
