@@ -188,7 +188,7 @@ HostServices::CopyResult Win32Host::CopyFileNoOverwrite(const std::string& sourc
     return {Kind::Failed, SystemText(error, encoding_)};
   }
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return {Kind::SourceMissing, "not a regular file"};
+    return {Kind::SourceMissing, "a folder, not a file"};
   }
 
   std::function<void(std::uint64_t, std::uint64_t)> report =
