@@ -220,7 +220,8 @@ struct HiveRegistry::Impl {
   std::optional<std::string> controlSetNote;
   std::size_t namesRead = 0;
   std::ifstream fileBytes;  // the file, for the names libhivex cannot convert
-  // The path of each key reached so far below the hive's root, for messages.
+  // The path of each key opened so far below the hive's root, as the caller
+  // spelled it, for messages; only keys opened cost memory here.
   std::unordered_map<hive_node_h, std::string> paths;
   // What the last "data is invalid" answer found damaged: the whole
   // sentence, and what alone.
@@ -323,7 +324,6 @@ struct HiveRegistry::Impl {
                             std::to_string(declared) + " subkeys its key counts");
       return c;
     }
-    const std::string& parentPath = paths[node];
     for (std::size_t i = 0; i < count; ++i) {
       const hive_node_h child = list.get()[i];
       std::optional<std::string> name = TakeName(hivex_node_name(hive.get(), child));
@@ -336,7 +336,6 @@ struct HiveRegistry::Impl {
         return c;
       }
       c.byName.emplace(unicode::Fold(*name), child);
-      paths.try_emplace(child, parentPath + "\\" + *name);
       c.names.push_back(std::move(*name));
     }
     return c;
@@ -388,7 +387,8 @@ struct HiveRegistry::Impl {
   }
 
   // The subkey of place with the folded name.
-  long Child(const Place& place, const std::string& folded, Place& child) {
+  long Child(const Place& place, std::string_view spelled, Place& child) {
+    const std::string folded = unicode::Fold(spelled);
     switch (place.kind) {
       case Place::Kind::Outside:
         return error::FileNotFound;
@@ -409,6 +409,11 @@ struct HiveRegistry::Impl {
                      "keys nest deeper than " + std::to_string(kMaxDepth) + " levels (a loop)");
     }
     child = Place{Place::Kind::Hive, 0, it->second, place.depth + 1};
+    if (!paths.contains(it->second)) {
+      const auto parent = paths.find(place.node);
+      paths.emplace(it->second, (parent == paths.end() ? std::string() : parent->second) + "\\" +
+                                    std::string(spelled));
+    }
     return error::Success;
   }
 
@@ -518,7 +523,7 @@ long HiveRegistry::OpenKey(KeyHandle parent, const std::string& subKey, std::uin
   ForEachComponent(subKey, [&](std::string_view part) {
     any = true;
     Impl::Place child;
-    rc = m.Child(place, unicode::Fold(part), child);
+    rc = m.Child(place, part, child);
     place = child;
     return rc == error::Success;
   });

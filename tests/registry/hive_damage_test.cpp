@@ -232,7 +232,7 @@ TEST_F(HiveDamage, DamagedCellsAnswerInvalidData) {
   // The text says what is damaged, where.
   EXPECT_EQ(hive.ErrorText(error::InvalidData),
             "The data is invalid: the hive " + (dir_.Path() / "list.hive").string() +
-                " is damaged: HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Control\\Print\\"
+                " is damaged: HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\"
                 "Printers: subkey list unreadable.\r\n");
   // The printer listing reports it rather than listing no printers.
   const auto listing = probes::ListPrintersFromRegistry(hive);
