@@ -605,6 +605,11 @@ std::optional<std::string> HiveRegistry::ErrorText(long code) {
   if (code == error::InvalidData && !impl_->damage.empty()) {
     return "The data is invalid: " + impl_->damage + ".\r\n";
   }
+  // Only a key that could not be opened leaves a caller with a handle the
+  // hive never gave; after damage, that is why.
+  if (code == error::InvalidHandle && !impl_->damage.empty()) {
+    return "The handle is invalid: the key was not opened, as " + impl_->damage + ".\r\n";
+  }
   return EnglishErrorText(code);
 }
 

@@ -234,6 +234,13 @@ TEST_F(HiveDamage, DamagedCellsAnswerInvalidData) {
             "The data is invalid: the hive " + (dir_.Path() / "list.hive").string() +
                 " is damaged: HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\"
                 "Printers: subkey list unreadable.\r\n");
+  // A lookup that goes on with the key it could not open says why.
+  try {
+    generation::LookupDriver(hive, "P");
+    ADD_FAILURE() << "a damaged Printers key gave a driver";
+  } catch (const Exception& e) {
+    EXPECT_NE(std::string(e.what()).find("list.hive is damaged: "), std::string::npos) << e.what();
+  }
   // The printer listing reports it rather than listing no printers.
   const auto listing = probes::ListPrintersFromRegistry(hive);
   EXPECT_TRUE(listing.names.empty());
