@@ -215,6 +215,54 @@ TEST_F(HostPackageTest, DirectoryThatCannotBeCreatedIsNamedWithTheReason) {
   EXPECT_TRUE(host_->messages.empty());
 }
 
+// A killed run leaves its temporary files in its run folder; the next run
+// into the folder removes them, but not those of a run still under way
+// (which holds the lock of its folder), and the package holds none.
+TEST_F(HostPackageTest, TemporaryFilesOfEndedRunsAreRemovedAndNeverInThePackage) {
+  const fs::path out = temp_.Path() / "out";
+  const fs::path temps = out / ".vormlan-tmp";
+  fs::create_directories(temps / "run-killed");
+  test::WriteFile(temps / "run-killed" / ".vormlan-AbCdEf", "partial");
+  fs::create_directories(temps / "run-alive");
+  test::WriteFile(temps / "run-alive" / ".vormlan-123456", "being written");
+#ifdef _WIN32
+  // A run holds its lock file open, to be deleted when closed.
+  HANDLE alive = CreateFileW((temps / "run-alive.lock").wstring().c_str(), GENERIC_WRITE | DELETE,
+                             0, nullptr, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  ASSERT_NE(alive, INVALID_HANDLE_VALUE);
+#else
+  // A run holds a lock on its lock file; a killed run's lock is free.
+  test::WriteFile(temps / "run-killed.lock", "");
+  fs::create_directories(temps / "run-unlocked");
+  test::WriteFile(temps / "run-unlocked" / ".vormlan-XyZ123", "partial");
+  test::WriteFile(temps / "run-alive.lock", "");
+  const int alive = ::open((temps / "run-alive.lock").c_str(), O_RDWR);
+  ASSERT_GE(alive, 0);
+  ASSERT_EQ(::flock(alive, LOCK_EX), 0);
+#endif
+
+  host_->chosen = out.string();
+  WriteDriverPackage(*host_, 3, {"x"}, files_);
+  std::vector<std::string> left;
+  for (const auto& entry : fs::recursive_directory_iterator(temps)) {
+    left.push_back(fs::relative(entry.path(), temps).generic_string());
+  }
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left,
+            (std::vector<std::string>{"run-alive", "run-alive.lock", "run-alive/.vormlan-123456"}));
+
+#ifdef _WIN32
+  CloseHandle(alive);
+#else
+  ::close(alive);
+#endif
+  fs::remove(out / "three.gpd");
+  WriteDriverPackage(*host_, 3, {"x"}, files_);
+  EXPECT_FALSE(fs::exists(temps));
+  EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 4);
+  EXPECT_EQ(test::ReadFile(out / "three.gpd"), "gpd");
+}
+
 #ifndef _WIN32
 // Off Windows the target is a plain path: no case folding, no "\" splitting.
 TEST_F(HostPackageTest, TargetIsAPlainPath) {
@@ -380,42 +428,6 @@ TEST_F(HostPackageTest, CaseMatchingPrefersTheRegularFile) {
   test::WriteFile(windows_ / "SYSTEM32", "a file beside the folder system32");
   const auto found = host_->ResolveSource(windows_.string() + "\\System32\\pjlmon.dll");
   EXPECT_EQ(found.state, PosixHost::Resolution::State::Found);
-}
-
-// A killed run leaves its temporary files in its run folder; the next run
-// into the folder removes them, but not those of a run still under way
-// (which holds the lock of its folder), and the package holds none.
-TEST_F(HostPackageTest, TemporaryFilesOfEndedRunsAreRemovedAndNeverInThePackage) {
-  const fs::path out = temp_.Path() / "out";
-  const fs::path temps = out / ".vormlan-tmp";
-  fs::create_directories(temps / "run-killed");
-  test::WriteFile(temps / "run-killed" / ".vormlan-AbCdEf", "partial");
-  test::WriteFile(temps / "run-killed.lock", "");
-  fs::create_directories(temps / "run-nolock");
-  test::WriteFile(temps / "run-nolock" / ".vormlan-XyZ123", "partial");
-  fs::create_directories(temps / "run-alive");
-  test::WriteFile(temps / "run-alive" / ".vormlan-123456", "being written");
-  test::WriteFile(temps / "run-alive.lock", "");
-  const int alive = ::open((temps / "run-alive.lock").c_str(), O_RDWR);
-  ASSERT_GE(alive, 0);
-  ASSERT_EQ(::flock(alive, LOCK_EX), 0);
-
-  host_->chosen = out.string();
-  WriteDriverPackage(*host_, 3, {"x"}, files_);
-  std::vector<std::string> left;
-  for (const auto& entry : fs::recursive_directory_iterator(temps)) {
-    left.push_back(fs::relative(entry.path(), temps).string());
-  }
-  std::sort(left.begin(), left.end());
-  EXPECT_EQ(left,
-            (std::vector<std::string>{"run-alive", "run-alive.lock", "run-alive/.vormlan-123456"}));
-
-  ::close(alive);
-  fs::remove(out / "three.gpd");
-  WriteDriverPackage(*host_, 3, {"x"}, files_);
-  EXPECT_FALSE(fs::exists(temps));
-  EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 4);
-  EXPECT_EQ(test::ReadFile(out / "three.gpd"), "gpd");
 }
 
 TEST(PosixHost, ResolvesSourcesIgnoringCaseAndRefusesClimbingOut) {
