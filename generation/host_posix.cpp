@@ -135,9 +135,18 @@ std::string NotAFile(const struct stat& info) {
   return S_ISDIR(info.st_mode) ? "a folder, not a file" : "not a regular file";
 }
 
-// Opens a source for reading without waiting: a FIFO or a device named like
-// a driver file must not block the run. -1 with errno set otherwise.
-int OpenSource(const fs::path& path) {
+// Opens a regular file for reading. What is plainly something else is not
+// opened at all (opening a device can act on it); what turns into something
+// else meanwhile is opened without waiting, so that a FIFO cannot block the
+// run, and found out by the caller's fstat. -1 with errno set, or with
+// notAFile saying what stands there instead.
+int OpenSource(const fs::path& path, std::string* notAFile = nullptr) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
+    if (notAFile != nullptr) *notAFile = NotAFile(info);
+    errno = EINVAL;
+    return -1;
+  }
   return ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
 }
 
@@ -354,8 +363,10 @@ HostServices::CopyResult PosixHost::CopyFileNoOverwrite(const std::string& sourc
   const Resolution from = ResolveSource(source);
   if (from.state == Resolution::State::Missing) return {Kind::SourceMissing, from.reason};
   if (from.state == Resolution::State::Refused) return {Kind::Failed, from.reason};
-  const Descriptor in(OpenSource(from.path));
+  std::string notAFile;
+  const Descriptor in(OpenSource(from.path, &notAFile));
   if (in.Get() < 0) {
+    if (!notAFile.empty()) return {Kind::SourceMissing, notAFile};
     return errno == ENOENT ? CopyResult{Kind::SourceMissing, ""}
                            : CopyResult{Kind::Failed, std::strerror(errno)};
   }
