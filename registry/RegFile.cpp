@@ -665,10 +665,13 @@ class Parser {
   // Counts what the registry will hold against the caps of RegFile.h before
   // it is applied or collected.
   void Count(const Operation& op) {
-    if (op.kind == Operation::Kind::CreateKey && ++keys_ > kMaxExportKeys) {
+    // Deletions count too: into a registry that is not empty, every line is
+    // held as a change until the file has been read.
+    const bool key = op.kind == Operation::Kind::CreateKey || op.kind == Operation::Kind::DeleteKey;
+    if (key && ++keys_ > kMaxExportKeys) {
       Fail(source_, reader_.Number(), TooMuch(std::to_string(kMaxExportKeys) + " keys"));
     }
-    if (op.kind != Operation::Kind::SetValue) return;
+    if (key) return;
     if (++values_ > kMaxExportValues) {
       Fail(source_, reader_.Number(), TooMuch(std::to_string(kMaxExportValues) + " values"));
     }
