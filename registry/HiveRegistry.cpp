@@ -246,27 +246,55 @@ struct HiveRegistry::Impl {
 
   // The name stored in the cell at offset (a key's or a value's), read from
   // the file; nothing when the cell does not hold one.
-  std::optional<std::string> RawName(std::uint64_t offset, const NameLayout& layout) {
-    std::string head(layout.nameAt, '\0');
+  // size bytes of the file from offset; nothing past its end.
+  std::optional<std::string> ReadAt(std::uint64_t offset, std::size_t size) {
+    std::string bytes(size, '\0');
     fileBytes.clear();
     fileBytes.seekg(static_cast<std::streamoff>(offset));
-    if (!fileBytes.read(head.data(), static_cast<std::streamsize>(head.size())))
-      return std::nullopt;
-    const auto le16 = [&](std::size_t at) {
-      return static_cast<std::uint16_t>(static_cast<unsigned char>(head[at]) |
-                                        (static_cast<unsigned char>(head[at + 1]) << 8));
-    };
-    const std::size_t length = le16(layout.lengthAt);
-    const std::int32_t cellSize = static_cast<std::int32_t>(Le32(head, 0));
-    // A used cell has a negative size, and holds its name.
-    if (cellSize >= 0 || layout.nameAt + length > static_cast<std::uint32_t>(-cellSize)) {
-      return std::nullopt;
+    if (!fileBytes.read(bytes.data(), static_cast<std::streamsize>(size))) return std::nullopt;
+    return bytes;
+  }
+
+  // The size of the used cell whose first bytes are head; 0 for a free cell.
+  static std::uint32_t UsedCellSize(std::string_view head) {
+    const auto size = static_cast<std::int64_t>(static_cast<std::int32_t>(Le32(head, 0)));
+    return size < 0 ? static_cast<std::uint32_t>(-size) : 0;
+  }
+
+  static std::uint16_t Le16(std::string_view bytes, std::size_t at) {
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
+                                      (static_cast<unsigned char>(bytes[at + 1]) << 8));
+  }
+
+  // The number of entries the subkey list of the key at node holds, when
+  // it is one list (lf, lh, li) rather than a list of lists (ri); nothing
+  // when the key has no list or it cannot be read.
+  std::optional<std::size_t> ListedSubkeys(hive_node_h node) {
+    constexpr std::size_t kListAt = 0x20;  // in the key's cell, relative to the bins
+    const auto key = ReadAt(node, kListAt + 4);
+    if (!key) return std::nullopt;
+    const std::uint32_t list = Le32(*key, kListAt);
+    if (list == 0xFFFFFFFFu) return std::nullopt;
+    const auto head = ReadAt(std::uint64_t{list} + kBaseBlockSize, 8);
+    if (!head || UsedCellSize(*head) < 8) return std::nullopt;
+    const std::string_view id = std::string_view(*head).substr(4, 2);
+    if (id != "lf" && id != "lh" && id != "li") return std::nullopt;
+    return Le16(*head, 6);
+  }
+
+  std::optional<std::string> RawName(std::uint64_t offset, const NameLayout& layout) {
+    const auto head = ReadAt(offset, layout.nameAt);
+    if (!head) return std::nullopt;
+    const std::size_t length = Le16(*head, layout.lengthAt);
+    // A used cell holds its name.
+    if (layout.nameAt + length > UsedCellSize(*head)) return std::nullopt;
+    std::string name;
+    if (length > 0) {
+      auto read = ReadAt(offset + layout.nameAt, length);
+      if (!read) return std::nullopt;
+      name = std::move(*read);
     }
-    std::string name(length, '\0');
-    if (length > 0 && !fileBytes.read(name.data(), static_cast<std::streamsize>(length))) {
-      return std::nullopt;
-    }
-    std::string text = NameText(name, (le16(layout.flagsAt) & layout.latinFlag) != 0);
+    std::string text = NameText(name, (Le16(*head, layout.flagsAt) & layout.latinFlag) != 0);
     if (const auto nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
     ++namesRead;
     return text;
@@ -318,7 +346,16 @@ struct HiveRegistry::Impl {
     }
     std::size_t count = 0;
     while (list.get()[count] != 0) ++count;
-    if (const std::size_t declared = hivex_node_nr_children(hive.get(), node); declared != count) {
+    const std::size_t declared = hivex_node_nr_children(hive.get(), node);
+    // libhivex goes by the key's count: a list holding more keys than it
+    // counts would lose some without a word.
+    const std::optional<std::size_t> listed = ListedSubkeys(node);
+    if (listed && *listed != declared) {
+      c.error = Damaged(node, "subkey list unreadable: its key counts " + std::to_string(declared) +
+                                  " subkeys, its list holds " + std::to_string(*listed));
+      return c;
+    }
+    if (declared != count) {
       c.error =
           Damaged(node, "subkey list unreadable: it holds " + std::to_string(count) + " of the " +
                             std::to_string(declared) + " subkeys its key counts");

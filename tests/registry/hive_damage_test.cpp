@@ -250,6 +250,18 @@ TEST_F(HiveDamage, DamagedCellsAnswerInvalidData) {
   EXPECT_NE(listing.problems[0].find("list.hive is damaged"), std::string::npos)
       << listing.problems[0];
 
+  // A count below what the list holds: libhivex would list fewer keys (here
+  // none) without a word.
+  damaged = bytes;
+  Put32(damaged, KeyCell(bytes, "Printers") + 0x18, 0);
+  HiveRegistry fewer(Write("fewer.hive", damaged));
+  const auto fewerListing = probes::ListPrintersFromRegistry(fewer);
+  EXPECT_TRUE(fewerListing.names.empty());
+  ASSERT_EQ(fewerListing.problems.size(), 1u);
+  EXPECT_NE(fewerListing.problems[0].find("its key counts 0 subkeys, its list holds 1"),
+            std::string::npos)
+      << fewerListing.problems[0];
+
   // The root key's own list: nothing of the hive can be read.
   damaged = bytes;
   Put32(damaged, 0x1000 + Get32(bytes, 0x24) + 0x18, 7);
