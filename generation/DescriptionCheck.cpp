@@ -1,5 +1,7 @@
 #include "generation/DescriptionCheck.h"
 
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <string_view>
 
@@ -33,31 +35,60 @@ constexpr std::string_view kInfSyntax = "[],;=\"%";
 // Characters Windows does not allow in a file name.
 constexpr std::string_view kNotInFileNames = "*?<>|";
 
-// Device names that Windows takes for the device whatever the extension.
-bool IsDeviceName(const std::string& name) {
-  std::string stem = name.substr(0, name.find('.'));
-  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-  for (char& c : stem) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" ||
-      stem == "CONOUT$") {
-    return true;
-  }
-  return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
-         stem[3] >= '1' && stem[3] <= '9';
+char Upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+bool EqualsUpper(std::string_view text, std::string_view upper) {
+  if (text.size() != upper.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (Upper(text[i]) != upper[i]) return false;
+  }
+  return true;
+}
+
+// Device names that Windows takes for the device whatever the extension.
+bool IsDeviceName(std::string_view name) {
+  std::string_view stem = name.substr(0, name.find('.'));
+  while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
+  if (stem.size() == 3) {
+    return EqualsUpper(stem, "CON") || EqualsUpper(stem, "PRN") || EqualsUpper(stem, "AUX") ||
+           EqualsUpper(stem, "NUL");
+  }
+  if (stem.size() == 4) {
+    return (EqualsUpper(stem.substr(0, 3), "COM") || EqualsUpper(stem.substr(0, 3), "LPT")) &&
+           stem[3] >= '1' && stem[3] <= '9';
+  }
+  return EqualsUpper(stem, "CONIN$") || EqualsUpper(stem, "CONOUT$");
+}
+
+// What each byte is in a file name: fine, or the kind of trouble it makes.
+enum class ByteClass : std::uint8_t { Fine, Path, InfSyntax, NotInFileNames };
+constexpr auto kByteClass = [] {
+  std::array<ByteClass, 256> table{};
+  for (const char c : std::string_view("\\/:"))
+    table[static_cast<unsigned char>(c)] = ByteClass::Path;
+  for (const char c : kInfSyntax) table[static_cast<unsigned char>(c)] = ByteClass::InfSyntax;
+  for (const char c : kNotInFileNames) {
+    table[static_cast<unsigned char>(c)] = ByteClass::NotInFileNames;
+  }
+  return table;
+}();
+
 // Why name is not a plain file name, or "" when it is one.
-std::string NotAPlainFileName(const std::string& name) {
-  if (name == "." || name == ".." || name.find_first_of("\\/:") != std::string::npos) {
-    return "which is not a bare file name";
-  }
-  if (const auto at = name.find_first_of(kInfSyntax); at != std::string::npos) {
-    return std::string("whose '") + name[at] + "' would change the INF's structure";
-  }
-  if (const auto at = name.find_first_of(kNotInFileNames); at != std::string::npos) {
-    return std::string("whose '") + name[at] + "' Windows does not allow in a file name";
+std::string NotAPlainFileName(std::string_view name) {
+  if (name == "." || name == "..") return "which is not a bare file name";
+  for (const char c : name) {
+    switch (kByteClass[static_cast<unsigned char>(c)]) {
+      case ByteClass::Fine:
+        continue;
+      case ByteClass::Path:
+        return "which is not a bare file name";
+      case ByteClass::InfSyntax:
+        return std::string("whose '") + c + "' would change the INF's structure";
+      case ByteClass::NotInFileNames:
+        return std::string("whose '") + c + "' Windows does not allow in a file name";
+    }
   }
   if (name.front() == ' ' || name.back() == ' ' || name.back() == '.') {
     return "which begins or ends with a blank, or ends with a period, as no file name does";
