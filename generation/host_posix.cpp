@@ -150,23 +150,39 @@ int OpenSource(const fs::path& path, std::string* notAFile = nullptr) {
   return ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
 }
 
-// Removes the run folders below temps whose runs have ended: their lock
-// can be taken, or they have no lock file at all (a cleaner stopped half-way).
-// A run holds its lock from before its folder is made until it has gone.
+// Removes what runs that have ended left below temps: a run folder whose
+// lock can be taken or that has no lock file (a cleaner stopped half-way),
+// and a free lock file without its folder (a run killed before it made
+// one). A run holds its lock from before its folder is made until it has
+// gone.
 void RemoveEndedRuns(const fs::path& temps) {
   std::error_code ec;
-  std::vector<fs::path> folders;
+  std::vector<std::string> locks;
+  std::vector<std::string> folders;
   for (fs::directory_iterator it(temps, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (name.starts_with("run-") && !name.ends_with(".lock")) folders.push_back(it->path());
+    std::string name = it->path().filename().string();
+    if (!name.starts_with("run-")) continue;
+    if (name.ends_with(".lock")) {
+      locks.push_back(std::move(name));
+    } else {
+      folders.push_back(std::move(name));
+    }
   }
-  for (const auto& folder : folders) {
-    const fs::path lockPath = folder.string() + ".lock";
+  std::sort(locks.begin(), locks.end());
+  for (const auto& name : folders) {
+    if (std::binary_search(locks.begin(), locks.end(), name + ".lock")) continue;
+    // A listing taken while runs start may show a new folder and not its
+    // lock, which is always made first: looked for again.
+    struct stat info {};
+    if (::lstat((temps / (name + ".lock")).c_str(), &info) == 0) continue;
+    fs::remove_all(temps / name, ec);  // links inside are removed, not followed
+  }
+  for (const auto& name : locks) {
+    const fs::path lockPath = temps / name;
     const Descriptor lock(::open(lockPath.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
-    if (lock.Get() >= 0 && ::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0) continue;  // running
-    if (lock.Get() < 0 && errno != ENOENT) continue;
-    fs::remove_all(folder, ec);  // links inside are removed, not followed
-    if (lock.Get() >= 0) ::unlink(lockPath.c_str());
+    if (lock.Get() < 0 || ::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0) continue;  // running
+    fs::remove_all(temps / name.substr(0, name.size() - 5), ec);
+    ::unlink(lockPath.c_str());
   }
 }
 
@@ -297,7 +313,7 @@ std::optional<std::string> PosixHost::MatchEntry(const fs::path& dir, const std:
   return exact ? name : names.front();
 }
 
-PosixHost::Resolution PosixHost::ResolveSource(const std::string& pathText) {
+PosixHost::Resolution PosixHost::ResolveSource(const std::string& pathText, bool wantFile) {
   Resolution r;
   const bool below = pathText.compare(0, windowsDir_.size(), windowsDir_) == 0 &&
                      (pathText.size() == windowsDir_.size() ||
@@ -320,7 +336,7 @@ PosixHost::Resolution PosixHost::ResolveSource(const std::string& pathText) {
       r.reason = "the path climbs out of its folder with \"..\"";
       return r;
     }
-    const auto name = MatchEntry(current, part, pos >= pathText.size());
+    const auto name = MatchEntry(current, part, wantFile && pos >= pathText.size());
     if (!name) return r;  // Missing
     const fs::path candidate = current / *name;
     struct stat info {};
@@ -459,7 +475,7 @@ void PosixHost::SaveFile(const std::string& path, const std::string& bytes) {
 
 std::optional<std::vector<HostServices::DirectoryEntry>> PosixHost::ListDirectory(
     const std::string& dir) {
-  const Resolution where = ResolveSource(dir);
+  const Resolution where = ResolveSource(dir, false);
   if (where.state != Resolution::State::Found) return std::nullopt;
   std::error_code ec;
   fs::directory_iterator it(where.path, ec);

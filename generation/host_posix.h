@@ -51,14 +51,16 @@ class PosixHost : public HostServices {
   // .vormlan-tmp when no other run uses it. Also done when the host goes.
   void ReleaseTemporaryFolders() override;
 
-  // Where a source path leads.
+  // What a source path leads to.
   struct Resolution {
     enum class State { Found, Missing, Refused };
     State state = State::Missing;
     std::filesystem::path path;  // Found: the real path, free of links
     std::string reason;          // Missing (when there is more to say) and Refused
   };
-  Resolution ResolveSource(const std::string& pathText);
+  // Where a source path leads. Among names that differ only in case, the
+  // last part takes a regular file when wantFile, a folder otherwise.
+  Resolution ResolveSource(const std::string& pathText, bool wantFile = true);
 
  private:
   // The entry of the real directory dir whose name matches name without

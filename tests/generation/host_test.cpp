@@ -235,6 +235,7 @@ TEST_F(HostPackageTest, TemporaryFilesOfEndedRunsAreRemovedAndNeverInThePackage)
   test::WriteFile(temps / "run-killed.lock", "");
   fs::create_directories(temps / "run-unlocked");
   test::WriteFile(temps / "run-unlocked" / ".vormlan-XyZ123", "partial");
+  test::WriteFile(temps / "run-orphan.lock", "");  // killed before its folder was made
   test::WriteFile(temps / "run-alive.lock", "");
   const int alive = ::open((temps / "run-alive.lock").c_str(), O_RDWR);
   ASSERT_GE(alive, 0);
