@@ -7,8 +7,8 @@
 
 namespace vormlan::cli {
 
-Stream::Stream(std::FILE* file, const char* name)
-    : file_(file), name_(name), terminal_(cli::IsTerminal(file)) {
+Stream::Stream(std::FILE* file, const char* name, bool escapeControls)
+    : file_(file), name_(name), terminal_(cli::IsTerminal(file)), escapeControls_(escapeControls) {
   UseBinaryMode(file_);
 }
 
@@ -35,6 +35,9 @@ void Stream::Text(std::string_view text) {
       out += end;
     } else if (c == '\n') {
       out += end;
+    } else if (escapeControls_ && c != '\t' &&
+               (static_cast<unsigned char>(c) < 0x20 || c == '\x7F')) {
+      out += EscapeControls(std::string_view(&c, 1));
     } else {
       out += c;
     }
@@ -64,7 +67,7 @@ Stream& Out() {
 }
 
 Stream& Err() {
-  static Stream stream(stderr, "standard error");
+  static Stream stream(stderr, "standard error", true);
   return stream;
 }
 

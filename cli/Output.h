@@ -13,7 +13,11 @@ namespace vormlan::cli {
 
 class Stream {
  public:
-  Stream(std::FILE* file, const char* name);
+  // With escapeControls, Line and Text write the control characters of the
+  // text other than line breaks and tabs as C escapes ("\x1b"), so that no
+  // text quoted in a message can drive the terminal: standard error's
+  // errors, warnings and notes quote names from other machines' disks.
+  Stream(std::FILE* file, const char* name, bool escapeControls = false);
   Stream(const Stream&) = delete;
   Stream& operator=(const Stream&) = delete;
 
@@ -37,6 +41,7 @@ class Stream {
   std::FILE* file_;
   const char* name_;
   bool terminal_;
+  bool escapeControls_;
   bool failed_ = false;
   int error_ = 0;
 };
