@@ -50,6 +50,7 @@ class CliHost : public generation::HostServices {
     if (message_) message_(text);
   }
   void RequestApplicationEnd() override {}
+  void ReleaseTemporaryFolders() override { files_.ReleaseTemporaryFolders(); }
 
  private:
   generation::HostServices& files_;

@@ -80,7 +80,7 @@ void RequireOption(const CLI::App& command, const std::string& name, const std::
 }
 
 void PrintError(const std::exception& error) {
-  Err().Line(ErrorBoxText(error.what()));
+  Err().Line(EscapeMessage(ErrorBoxText(error.what())));
   if (const auto* e = dynamic_cast<const Exception*>(&error)) {
     // One line each, whatever the names they quote hold.
     for (const auto& hint : e->Hints()) Err().Line("hint: " + EscapeControls(hint));

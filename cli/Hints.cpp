@@ -6,7 +6,7 @@
 #include "common/Exception.h"
 #include "common/Unicode.h"
 #include "generation/DriverRegistration.h"
-#include "probes/Printers.h"
+#include "generation/PrintQueues.h"
 
 namespace vormlan::cli {
 namespace {
@@ -104,7 +104,10 @@ std::vector<std::string> LookupHints(registry::RegistryApi& registry,
   const std::string archName(generation::InfoOf(arch).name);
   if (!printer.printerKeyFound) {
     hints.push_back("no printer named " + Quoted(printerName));
-    for (const auto& name : CloseNames(probes::PrinterNamesFromRegistry(registry), printerName)) {
+    std::vector<std::string> names;
+    for (auto& queue : generation::ListQueues(registry).queues)
+      names.push_back(std::move(queue.name));
+    for (const auto& name : CloseNames(names, printerName)) {
       hints.push_back("did you mean " + Quoted(name) + "?");
     }
     hints.push_back("`vormlan-cli list` shows the printers");

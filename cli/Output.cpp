@@ -7,8 +7,8 @@
 
 namespace vormlan::cli {
 
-Stream::Stream(std::FILE* file, const char* name)
-    : file_(file), name_(name), terminal_(cli::IsTerminal(file)) {
+Stream::Stream(std::FILE* file, const char* name, bool escapeControls)
+    : file_(file), name_(name), terminal_(cli::IsTerminal(file)), escapeControls_(escapeControls) {
   UseBinaryMode(file_);
 }
 
@@ -35,6 +35,9 @@ void Stream::Text(std::string_view text) {
       out += end;
     } else if (c == '\n') {
       out += end;
+    } else if (escapeControls_ && c != '\t' &&
+               (static_cast<unsigned char>(c) < 0x20 || c == '\x7F')) {
+      out += EscapeControls(std::string_view(&c, 1));
     } else {
       out += c;
     }
@@ -64,7 +67,7 @@ Stream& Out() {
 }
 
 Stream& Err() {
-  static Stream stream(stderr, "standard error");
+  static Stream stream(stderr, "standard error", true);
   return stream;
 }
 
@@ -130,6 +133,37 @@ std::string EscapeControls(std::string_view text) {
         }
     }
   }
+  return out;
+}
+
+std::string EscapeMessage(std::string_view message) {
+  // The system's text of a registry error, up to and with its last CR LF.
+  std::size_t trusted = 0;
+  if (message.starts_with("Error ")) {
+    std::size_t p = 6;
+    while (p < message.size() && message[p] >= '0' && message[p] <= '9') ++p;
+    if (p > 6 && message.substr(p).starts_with(" : ")) {
+      if (const auto end = message.find("\r\n:", p); end != std::string_view::npos) {
+        trusted = end + 2;
+      }
+    }
+  }
+  // The line breaks that end the message.
+  std::size_t tail = message.size();
+  while (tail > trusted && (message[tail - 1] == '\r' || message[tail - 1] == '\n')) --tail;
+
+  std::string out;
+  out.reserve(message.size());
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < trusted; ++i) {
+    if (message[i] == '\r' || message[i] == '\n') {
+      out += EscapeControls(message.substr(from, i - from));
+      out += message[i];
+      from = i + 1;
+    }
+  }
+  out += EscapeControls(message.substr(from, tail - from));
+  out.append(message.substr(tail));
   return out;
 }
 

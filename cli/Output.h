@@ -13,7 +13,11 @@ namespace vormlan::cli {
 
 class Stream {
  public:
-  Stream(std::FILE* file, const char* name);
+  // With escapeControls, Line and Text write the control characters of the
+  // text other than line breaks and tabs as C escapes ("\x1b"), so that no
+  // text quoted in a message can drive the terminal: standard error's
+  // errors, warnings and notes quote names from other machines' disks.
+  Stream(std::FILE* file, const char* name, bool escapeControls = false);
   Stream(const Stream&) = delete;
   Stream& operator=(const Stream&) = delete;
 
@@ -37,6 +41,7 @@ class Stream {
   std::FILE* file_;
   const char* name_;
   bool terminal_;
+  bool escapeControls_;
   bool failed_ = false;
   int error_ = 0;
 };
@@ -59,5 +64,13 @@ void Warning(std::string_view text);
 // A message as one line: control characters written as C escapes ("\n",
 // "\t", "\x01"), so that a name holding a line break cannot pass for two.
 std::string EscapeControls(std::string_view text);
+
+// An error message as standard error shows it: control characters escaped as
+// EscapeControls does, but for the line breaks the message is built with,
+// which stay: the CR LF of the system's error text in a registry error
+// ("Error <code> : <system text>\r\n:<what>"), and those that end the
+// message. Whatever the names quoted in it hold, they cannot move the
+// cursor, colour the terminal or pass for a line of their own.
+std::string EscapeMessage(std::string_view message);
 
 }  // namespace vormlan::cli

@@ -1,6 +1,9 @@
 #include "generation/DescriptionCheck.h"
 
+#include <array>
+#include <cstdint>
 #include <functional>
+#include <string_view>
 
 #include "common/CodePage.h"
 #include "common/Exception.h"
@@ -25,11 +28,81 @@ void CheckText(const std::string& label, const std::string& text) {
   }
 }
 
+// Characters that would change the INF's structure where a file name is
+// written as it stands (a section header, a key, another field, a comment,
+// a quoted part, a string substitution).
+constexpr std::string_view kInfSyntax = "[],;=\"%";
+// Characters Windows does not allow in a file name.
+constexpr std::string_view kNotInFileNames = "*?<>|";
+
+char Upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool EqualsUpper(std::string_view text, std::string_view upper) {
+  if (text.size() != upper.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (Upper(text[i]) != upper[i]) return false;
+  }
+  return true;
+}
+
+// Device names that Windows takes for the device whatever the extension.
+bool IsDeviceName(std::string_view name) {
+  std::string_view stem = name.substr(0, name.find('.'));
+  while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
+  if (stem.size() == 3) {
+    return EqualsUpper(stem, "CON") || EqualsUpper(stem, "PRN") || EqualsUpper(stem, "AUX") ||
+           EqualsUpper(stem, "NUL");
+  }
+  if (stem.size() == 4) {
+    return (EqualsUpper(stem.substr(0, 3), "COM") || EqualsUpper(stem.substr(0, 3), "LPT")) &&
+           stem[3] >= '1' && stem[3] <= '9';
+  }
+  return EqualsUpper(stem, "CONIN$") || EqualsUpper(stem, "CONOUT$");
+}
+
+// What each byte is in a file name: fine, or the kind of trouble it makes.
+enum class ByteClass : std::uint8_t { Fine, Path, InfSyntax, NotInFileNames };
+constexpr auto kByteClass = [] {
+  std::array<ByteClass, 256> table{};
+  for (const char c : std::string_view("\\/:"))
+    table[static_cast<unsigned char>(c)] = ByteClass::Path;
+  for (const char c : kInfSyntax) table[static_cast<unsigned char>(c)] = ByteClass::InfSyntax;
+  for (const char c : kNotInFileNames) {
+    table[static_cast<unsigned char>(c)] = ByteClass::NotInFileNames;
+  }
+  return table;
+}();
+
+// Why name is not a plain file name, or "" when it is one.
+std::string NotAPlainFileName(std::string_view name) {
+  if (name == "." || name == "..") return "which is not a bare file name";
+  for (const char c : name) {
+    switch (kByteClass[static_cast<unsigned char>(c)]) {
+      case ByteClass::Fine:
+        continue;
+      case ByteClass::Path:
+        return "which is not a bare file name";
+      case ByteClass::InfSyntax:
+        return std::string("whose '") + c + "' would change the INF's structure";
+      case ByteClass::NotInFileNames:
+        return std::string("whose '") + c + "' Windows does not allow in a file name";
+    }
+  }
+  if (name.front() == ' ' || name.back() == ' ' || name.back() == '.') {
+    return "which begins or ends with a blank, or ends with a period, as no file name does";
+  }
+  if (IsDeviceName(name)) return "which Windows takes for a device, not a file";
+  return "";
+}
+
 void CheckFileName(const std::string& label, const std::string& name) {
   CheckText(label, name);
-  if (name == "." || name == ".." || name.find_first_of("\\/:") != std::string::npos) {
-    throw Exception("The registry value " + label + " names \"" + name +
-                    "\", which is not a bare file name; the driver cannot be packaged");
+  if (name.empty()) return;  // names no file: an empty entry in the INF
+  if (const std::string why = NotAPlainFileName(name); !why.empty()) {
+    throw Exception("The registry value " + label + " names \"" + name + "\", " + why +
+                    "; the driver cannot be packaged");
   }
 }
 

@@ -9,10 +9,14 @@
 namespace vormlan::generation {
 
 // Throws vormlan::Exception naming the offending registry value when a file
-// value (or a "Dependent Files" entry) is not a bare file name — it holds
-// "\", "/" or ":", or is "." or ".." — or when any value written into the
-// INF holds a line break or another control character. The empty file name
-// is allowed (it names no file). Returns normally for a safe description.
+// value (or a "Dependent Files" entry) is not a plain file name — it holds
+// "\", "/" or ":", or is "." or ".."; it holds a character that would change
+// the INF where the name is written as it stands ("[", "]", ",", ";", "=",
+// '"', "%"), or one Windows refuses in file names ("*?<>|"); it begins or
+// ends with a blank or ends with a period; it is a device name such as NUL
+// or COM1 — or when any value written into the INF holds a line break or
+// another control character. The empty file name is allowed (it names no
+// file). Returns normally for a safe description.
 void CheckDescription(const DriverDescription& description);
 
 // CheckDescription, and for a description in UTF-8 that is to be written in

@@ -22,6 +22,18 @@ namespace vormlan::generation {
 
 class HostServices {
  public:
+  // Calls host.ReleaseTemporaryFolders() when a package is done, however it ends.
+  class TemporaryFoldersGuard {
+   public:
+    explicit TemporaryFoldersGuard(HostServices& host) : host_(host) {}
+    TemporaryFoldersGuard(const TemporaryFoldersGuard&) = delete;
+    TemporaryFoldersGuard& operator=(const TemporaryFoldersGuard&) = delete;
+    ~TemporaryFoldersGuard() { host_.ReleaseTemporaryFolders(); }
+
+   private:
+    HostServices& host_;
+  };
+
   virtual ~HostServices() = default;
 
   // Full path of the running program's executable.
@@ -41,7 +53,9 @@ class HostServices {
     enum class Kind {
       Copied,         // dest now holds the whole of source
       TargetExists,   // dest was already there and was left untouched
-      SourceMissing,  // there is no such source file (reason may say more)
+      SourceMissing,  // there is no such source file; reason may say what
+                      // stands there instead: "a folder, not a file", "not a
+                      // regular file" (a FIFO, a device), "a broken link"
       Failed,         // anything else: reason says what (nothing is left at dest)
     };
     Kind kind = Kind::Failed;
@@ -86,6 +100,14 @@ class HostServices {
   // most maxBytes that can be read; nothing otherwise.
   virtual std::optional<std::string> ReadSourceFile(const std::string& source,
                                                     std::size_t maxBytes) = 0;
+
+  // The name of the folder that hosts may keep their temporary files in
+  // inside a target folder while a run lasts; never part of a package.
+  static constexpr const char* kTemporaryFolder = ".vormlan-tmp";
+
+  // The package is done: temporary folders the host made in target folders
+  // go (those of other runs under way stay). Nothing by default.
+  virtual void ReleaseTemporaryFolders() {}
 
   // The directory chooser, starting from start (the executable's path).
   // The chosen directory text exactly as entered, or nothing on cancel. The

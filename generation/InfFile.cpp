@@ -113,6 +113,7 @@ class InfParser {
         if (strayLine_ == 0) strayLine_ = line_;
         SkipToEndOfLine();
       } else {
+        if (++lineCount_ > kMaxInfLines) Fail(TooMuch("lines", kMaxInfLines));
         current->lines_.push_back(Line());
       }
     }
@@ -150,7 +151,13 @@ class InfParser {
     pos_ = end + 1;
     SkipToEndOfLine();  // the rest of a header line is ignored
     auto [it, added] = file.index_.emplace(unicode::Fold(name), file.sections_.size());
-    if (added) file.sections_.emplace_back(std::move(name));
+    if (added) {
+      if (file.sections_.size() >= kMaxInfSections) {
+        file.index_.erase(it);
+        Fail(TooMuch("sections", kMaxInfSections));
+      }
+      file.sections_.emplace_back(std::move(name));
+    }
     return file.sections_[it->second];
   }
 
@@ -163,6 +170,7 @@ class InfParser {
     const auto endField = [&] {
       field.resize(kept);
       CheckLength(field);
+      if (++fieldCount_ > kMaxInfFields) Fail(TooMuch("fields", kMaxInfFields));
       line.fields.push_back(std::move(field));
       field.clear();
       kept = 0;
@@ -235,6 +243,22 @@ class InfParser {
     }
   }
 
+  static std::string TooMuch(const std::string& what, std::size_t cap) {
+    return "more than " + std::to_string(cap) + " " + what +
+           " in the file; an INF this large is not read";
+  }
+
+  // Counts the bytes of a finished key or field against kMaxInfTextBytes.
+  void AddText(std::size_t bytes) {
+    textBytes_ += bytes;
+    if (textBytes_ > kMaxInfTextBytes) TextTooLong();
+  }
+
+  [[noreturn]] void TextTooLong() const {
+    Fail("the text, with the strings put in, grows past " + std::to_string(kMaxInfTextBytes) +
+         " bytes; an INF this large is not read");
+  }
+
   void CheckLength(const std::string& text) const {
     if (CodePoints(text) > kMaxField) {
       Fail("a key or value longer than " + std::to_string(kMaxField) + " characters");
@@ -246,21 +270,21 @@ class InfParser {
   // The strings themselves are not substituted.
   void Substitute(InfFile& file) {
     const InfSection* strings = file.Find("Strings");
-    if (strings == nullptr) {
-      for (auto& section : file.sections_) IndexKeys(section);
-      return;
-    }
     std::unordered_map<std::string, std::string> table;
-    for (const auto& line : strings->lines_) {
-      if (line.hasKey) table.emplace(unicode::Fold(line.key), line.fields.front());
+    if (strings != nullptr) {
+      for (const auto& line : strings->lines_) {
+        if (line.hasKey) table.emplace(unicode::Fold(line.key), line.fields.front());
+      }
     }
     for (auto& section : file.sections_) {
-      if (&section != strings) {
-        for (auto& line : section.lines_) {
-          line_ = line.number;
+      for (auto& line : section.lines_) {
+        line_ = line.number;
+        if (&section != strings) {
           if (line.hasKey) line.key = Substituted(line.key, table);
           for (auto& field : line.fields) field = Substituted(field, table);
         }
+        AddText(line.key.size());
+        for (const auto& field : line.fields) AddText(field.size());
       }
       IndexKeys(section);
     }
@@ -288,8 +312,10 @@ class InfParser {
         out.append(text, open, close - open + 1);
       }
       i = close + 1;
-      // Four bytes at most per character: stop a blow-up before it grows.
+      // Four bytes at most per character: stop a blow-up before it grows,
+      // and the whole file's text before it passes its bound.
       if (out.size() > 4 * kMaxField) break;
+      if (textBytes_ + out.size() > kMaxInfTextBytes) TextTooLong();
     }
     CheckLength(out);
     return out;
@@ -307,7 +333,10 @@ class InfParser {
   const std::string& name_;
   std::size_t pos_ = 0;
   std::size_t line_ = 1;
-  std::size_t strayLine_ = 0;  // the first line of text before any header
+  std::size_t strayLine_ = 0;   // the first line of text before any header
+  std::size_t lineCount_ = 0;   // counted against kMaxInfLines
+  std::size_t fieldCount_ = 0;  // counted against kMaxInfFields
+  std::size_t textBytes_ = 0;   // counted against kMaxInfTextBytes
 };
 
 InfFile InfFile::Parse(std::string_view bytes, const std::string& sourceName) {

@@ -16,6 +16,23 @@
 
 namespace vormlan::generation {
 
+// Bounds on the work of reading one INF, whatever the file holds. The text
+// of a 16 MiB file could otherwise grow a thousandfold through its strings
+// (a line of "%a%" fields, "a" a string of 4096 characters), and short
+// lines cost more as parsed lines than as text. Each is checked while the
+// file is read and the strings are put in; past one, the file is refused
+// with an InfParseError that names it. Real INFs, the largest printer INFs
+// included, stay far below: a few MiB of text and some 100,000 lines.
+//
+// The text of every key and field together, after the strings are put in.
+inline constexpr std::size_t kMaxInfTextBytes = std::size_t{64} * 1024 * 1024;
+// Lines within sections, over the whole file.
+inline constexpr std::size_t kMaxInfLines = 1'000'000;
+// Fields (keys not counted) over the whole file.
+inline constexpr std::size_t kMaxInfFields = 2'000'000;
+// Sections, same-named headers counted once.
+inline constexpr std::size_t kMaxInfSections = 100'000;
+
 // A file that cannot be read as an INF. The message is "<file>:<line>: <what>".
 class InfParseError : public Exception {
  public:

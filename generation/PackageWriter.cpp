@@ -39,6 +39,7 @@ PackageResult WriteDriverPackage(HostServices& host, DriverVersion driverVersion
     throw Exception("Cannot create directory " + Quoted(host.DisplayPath(dir)) + ": " + *reason);
   }
   result.directory = dir;
+  const HostServices::TemporaryFoldersGuard temporaries(host);
 
   const auto& names = driverFiles.Items();
   for (std::size_t i = 0; i < names.size(); ++i) {
@@ -49,9 +50,13 @@ PackageResult WriteDriverPackage(HostServices& host, DriverVersion driverVersion
     const std::string dest = dir + host.Separator() + name;
     HostServices::CopyResult copied;
     std::size_t from = 0;
+    std::string missingReason;  // the first thing found that is not a file
     for (; from < sources.size(); ++from) {
       copied = host.CopyFileNoOverwrite(sources[from] + name, dest);
       if (copied.kind != Kind::SourceMissing) break;
+      if (missingReason.empty() && !copied.reason.empty()) {
+        missingReason = host.DisplayPath(sources[from] + name) + " is " + copied.reason;
+      }
     }
     switch (copied.kind) {
       case Kind::Copied:
@@ -69,6 +74,7 @@ PackageResult WriteDriverPackage(HostServices& host, DriverVersion driverVersion
       }
       case Kind::SourceMissing:
         result.missingFiles.push_back(name);
+        if (!missingReason.empty()) result.missingReasons.emplace_back(name, missingReason);
         break;
       case Kind::Failed:
         throw Exception("Cannot copy file " + Quoted(host.DisplayPath(sources[from] + name)) +

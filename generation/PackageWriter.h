@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "generation/Architecture.h"
@@ -42,6 +43,10 @@ struct PackageResult {
   // messages show them) where they were looked for.
   std::vector<std::string> missingFiles;
   std::vector<std::string> searchedFolders;
+  // For missing files where something else stands under the name (a folder,
+  // a FIFO, a device): the file's name and what is there, e.g.
+  // {"A.DLL", "a folder, not a file"}, in the order of missingFiles.
+  std::vector<std::pair<std::string, std::string>> missingReasons;
 };
 
 // The source folders of a driver version, each ending in a separator: the

@@ -95,6 +95,7 @@ StoreCopyResult CopyStorePackage(HostServices& host, const StoreLocation& locati
                     ": looked for " + Quoted(host.DisplayPath(root + "\\" + location.infName)));
   }
   if (outDir.empty()) throw Exception("Unable to create directory");
+  const HostServices::TemporaryFoldersGuard temporaries(host);
 
   // Folders still to copy: their path below the package, in "\" (source) and
   // host (target) form.

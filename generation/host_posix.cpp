@@ -1,6 +1,7 @@
 #include "generation/host_posix.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,11 +46,11 @@ class Descriptor {
   int fd_;
 };
 
-// A temporary file beside a target, removed unless Keep() was called.
+// A temporary file in folder, removed unless Keep() was called.
 class TempFile {
  public:
-  explicit TempFile(const fs::path& besides) {
-    std::string pattern = (besides.parent_path() / ".vormlan-XXXXXX").string();
+  explicit TempFile(const fs::path& folder) {
+    std::string pattern = (folder / ".vormlan-XXXXXX").string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     fd_ = ::mkstemp(name.data());
@@ -129,7 +130,126 @@ int CopyBytes(int in, int out, std::uint64_t size,
   }
 }
 
+// Why a source that is there is not taken as a file.
+std::string NotAFile(const struct stat& info) {
+  return S_ISDIR(info.st_mode) ? "a folder, not a file" : "not a regular file";
+}
+
+// Opens a regular file for reading. What is plainly something else is not
+// opened at all (opening a device can act on it); what turns into something
+// else meanwhile is opened without waiting, so that a FIFO cannot block the
+// run, and found out by the caller's fstat. -1 with errno set, or with
+// notAFile saying what stands there instead.
+int OpenSource(const fs::path& path, std::string* notAFile = nullptr) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
+    if (notAFile != nullptr) *notAFile = NotAFile(info);
+    errno = EINVAL;
+    return -1;
+  }
+  return ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+}
+
+// Removes what runs that have ended left below temps: a run folder whose
+// lock can be taken or that has no lock file (a cleaner stopped half-way),
+// and a free lock file without its folder (a run killed before it made
+// one). A run holds its lock from before its folder is made until it has
+// gone.
+void RemoveEndedRuns(const fs::path& temps) {
+  std::error_code ec;
+  std::vector<std::string> locks;
+  std::vector<std::string> folders;
+  for (fs::directory_iterator it(temps, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string name = it->path().filename().string();
+    if (!name.starts_with("run-")) continue;
+    if (name.ends_with(".lock")) {
+      locks.push_back(std::move(name));
+    } else {
+      folders.push_back(std::move(name));
+    }
+  }
+  std::sort(locks.begin(), locks.end());
+  for (const auto& name : folders) {
+    if (std::binary_search(locks.begin(), locks.end(), name + ".lock")) continue;
+    // A listing taken while runs start may show a new folder and not its
+    // lock, which is always made first: looked for again.
+    struct stat info {};
+    if (::lstat((temps / (name + ".lock")).c_str(), &info) == 0) continue;
+    fs::remove_all(temps / name, ec);  // links inside are removed, not followed
+  }
+  for (const auto& name : locks) {
+    const fs::path lockPath = temps / name;
+    const Descriptor lock(::open(lockPath.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
+    if (lock.Get() < 0 || ::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0) continue;  // running
+    fs::remove_all(temps / name.substr(0, name.size() - 5), ec);
+    ::unlink(lockPath.c_str());
+  }
+}
+
 }  // namespace
+
+// The temporary folder of this run inside one target folder.
+struct PosixHost::RunFolder {
+  fs::path temps;   // <target>/.vormlan-tmp
+  fs::path folder;  // <temps>/run-XXXXXX
+  fs::path lockPath;
+  int lock = -1;
+
+  RunFolder() = default;
+  RunFolder(const RunFolder&) = delete;
+  RunFolder& operator=(const RunFolder&) = delete;
+  ~RunFolder() {
+    // Empty by now: every temporary file was moved into place or removed.
+    if (!folder.empty()) ::rmdir(folder.c_str());
+    if (!lockPath.empty()) ::unlink(lockPath.c_str());
+    if (lock >= 0) ::close(lock);
+    ::rmdir(temps.c_str());  // only when no other run uses it
+  }
+};
+
+PosixHost::~PosixHost() = default;
+
+void PosixHost::ReleaseTemporaryFolders() {
+  runFolders_.clear();
+}
+
+fs::path PosixHost::TemporaryFolder(const fs::path& targetFolder) {
+  const std::string key = targetFolder.string();
+  if (const auto it = runFolders_.find(key); it != runFolders_.end()) return it->second->folder;
+  auto run = std::make_unique<RunFolder>();
+  run->temps = targetFolder / kTemporaryFolder;
+  if (::mkdir(run->temps.c_str(), 0700) != 0 && errno != EEXIST) return targetFolder;
+  struct stat info {};
+  if (::lstat(run->temps.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return targetFolder;
+  RemoveEndedRuns(run->temps);
+  for (int attempt = 0; attempt < 8 && run->lock < 0; ++attempt) {
+    std::string pattern = (run->temps / "run-XXXXXX.lock").string();
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = ::mkstemps(name.data(), 5);
+    if (fd < 0) return targetFolder;
+    // Locked, and still there: a cleaner may have taken it for an ended run's
+    // in the moment between.
+    struct stat mine {};
+    struct stat there {};
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &mine) == 0 &&
+        ::lstat(name.data(), &there) == 0 && mine.st_ino == there.st_ino) {
+      run->lock = fd;
+      run->lockPath = name.data();
+    } else {
+      ::close(fd);
+    }
+  }
+  if (run->lock < 0) return targetFolder;
+  const std::string lockText = run->lockPath.string();
+  const fs::path folder = lockText.substr(0, lockText.size() - 5);
+  if (::mkdir(folder.c_str(), 0700) != 0) {
+    ::unlink(run->lockPath.c_str());
+    return targetFolder;
+  }
+  run->folder = folder;
+  return runFolders_.emplace(key, std::move(run)).first->second->folder;
+}
 
 PosixHost::PosixHost(std::string windowsDir) : windowsDir_(std::move(windowsDir)) {
   while (windowsDir_.size() > 1 && IsSeparator(windowsDir_.back())) windowsDir_.pop_back();
@@ -161,7 +281,8 @@ bool PosixHost::Inside(const fs::path& real) const {
   return mismatch.first == root_.end();
 }
 
-std::optional<std::string> PosixHost::MatchEntry(const fs::path& dir, const std::string& name) {
+std::optional<std::string> PosixHost::MatchEntry(const fs::path& dir, const std::string& name,
+                                                 bool wantFile) {
   auto [entry, added] = listings_.try_emplace(dir.string());
   auto& listing = entry->second;
   if (added) {
@@ -175,10 +296,24 @@ std::optional<std::string> PosixHost::MatchEntry(const fs::path& dir, const std:
   const auto found = listing.find(unicode::Fold(name));
   if (found == listing.end()) return std::nullopt;
   const auto& names = found->second;
-  return std::find(names.begin(), names.end(), name) != names.end() ? name : names.front();
+  const bool exact = std::find(names.begin(), names.end(), name) != names.end();
+  if (names.size() == 1) return names.front();
+  // Names that differ only in case: the one of the kind sought (a file for
+  // the last part of a path, a folder before it), the exact spelling first.
+  // stat() follows links for the type alone; where they lead is judged later.
+  const auto ofKind = [&](const std::string& candidate) {
+    struct stat info {};
+    if (::stat((dir / candidate).c_str(), &info) != 0) return false;
+    return wantFile ? S_ISREG(info.st_mode) : S_ISDIR(info.st_mode);
+  };
+  if (exact && ofKind(name)) return name;
+  for (const auto& candidate : names) {
+    if (ofKind(candidate)) return candidate;
+  }
+  return exact ? name : names.front();
 }
 
-PosixHost::Resolution PosixHost::ResolveSource(const std::string& pathText) {
+PosixHost::Resolution PosixHost::ResolveSource(const std::string& pathText, bool wantFile) {
   Resolution r;
   const bool below = pathText.compare(0, windowsDir_.size(), windowsDir_) == 0 &&
                      (pathText.size() == windowsDir_.size() ||
@@ -201,7 +336,7 @@ PosixHost::Resolution PosixHost::ResolveSource(const std::string& pathText) {
       r.reason = "the path climbs out of its folder with \"..\"";
       return r;
     }
-    const auto name = MatchEntry(current, part);
+    const auto name = MatchEntry(current, part, wantFile && pos >= pathText.size());
     if (!name) return r;  // Missing
     const fs::path candidate = current / *name;
     struct stat info {};
@@ -213,7 +348,7 @@ PosixHost::Resolution PosixHost::ResolveSource(const std::string& pathText) {
     std::error_code ec;
     const fs::path target = fs::canonical(candidate, ec);
     if (ec) {
-      r.reason = DisplayPath(pathText) + " is a broken link";
+      r.reason = "a broken link";
       return r;
     }
     if (!Inside(target)) {
@@ -244,16 +379,18 @@ HostServices::CopyResult PosixHost::CopyFileNoOverwrite(const std::string& sourc
   const Resolution from = ResolveSource(source);
   if (from.state == Resolution::State::Missing) return {Kind::SourceMissing, from.reason};
   if (from.state == Resolution::State::Refused) return {Kind::Failed, from.reason};
-  const Descriptor in(::open(from.path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  std::string notAFile;
+  const Descriptor in(OpenSource(from.path, &notAFile));
   if (in.Get() < 0) {
+    if (!notAFile.empty()) return {Kind::SourceMissing, notAFile};
     return errno == ENOENT ? CopyResult{Kind::SourceMissing, ""}
                            : CopyResult{Kind::Failed, std::strerror(errno)};
   }
   struct stat info {};
   if (::fstat(in.Get(), &info) != 0) return {Kind::Failed, std::strerror(errno)};
-  if (!S_ISREG(info.st_mode)) return {Kind::SourceMissing, "not a regular file"};
+  if (!S_ISREG(info.st_mode)) return {Kind::SourceMissing, NotAFile(info)};
 
-  TempFile temp(to);
+  TempFile temp(TemporaryFolder(to.parent_path()));
   if (temp.Fd() < 0) return {Kind::Failed, std::strerror(errno)};
   int error =
       CopyBytes(in.Get(), temp.Fd(), static_cast<std::uint64_t>(info.st_size),
@@ -283,8 +420,8 @@ HostServices::CopyResult PosixHost::CopyFileNoOverwrite(const std::string& sourc
 std::optional<bool> PosixHost::SameContent(const std::string& source, const std::string& dest) {
   const Resolution from = ResolveSource(source);
   if (from.state != Resolution::State::Found) return std::nullopt;
-  const Descriptor a(::open(from.path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-  const Descriptor b(::open(FromUtf8(dest).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  const Descriptor a(OpenSource(from.path));
+  const Descriptor b(OpenSource(FromUtf8(dest)));
   struct stat sa {};
   struct stat sb {};
   if (a.Get() < 0 || b.Get() < 0 || ::fstat(a.Get(), &sa) != 0 || ::fstat(b.Get(), &sb) != 0 ||
@@ -325,7 +462,7 @@ void PosixHost::SaveFile(const std::string& path, const std::string& bytes) {
       (existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
     throw Exception(CannotCreateFileMessage(path, std::strerror(EACCES)));
   }
-  TempFile temp(target);
+  TempFile temp(TemporaryFolder(target.parent_path()));
   if (temp.Fd() < 0) throw Exception(CannotCreateFileMessage(path, std::strerror(errno)));
   int error = WriteAll(temp.Fd(), bytes.data(), bytes.size());
   if (error == 0 && ::fsync(temp.Fd()) != 0) error = errno;
@@ -338,7 +475,7 @@ void PosixHost::SaveFile(const std::string& path, const std::string& bytes) {
 
 std::optional<std::vector<HostServices::DirectoryEntry>> PosixHost::ListDirectory(
     const std::string& dir) {
-  const Resolution where = ResolveSource(dir);
+  const Resolution where = ResolveSource(dir, false);
   if (where.state != Resolution::State::Found) return std::nullopt;
   std::error_code ec;
   fs::directory_iterator it(where.path, ec);
@@ -363,7 +500,7 @@ std::optional<std::string> PosixHost::ReadSourceFile(const std::string& source,
                                                      std::size_t maxBytes) {
   const Resolution from = ResolveSource(source);
   if (from.state != Resolution::State::Found) return std::nullopt;
-  const Descriptor in(::open(from.path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  const Descriptor in(OpenSource(from.path));
   struct stat info {};
   if (in.Get() < 0 || ::fstat(in.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
       static_cast<std::uintmax_t>(info.st_size) > maxBytes) {

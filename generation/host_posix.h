@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -23,6 +24,7 @@ namespace vormlan::generation {
 class PosixHost : public HostServices {
  public:
   explicit PosixHost(std::string windowsDir);
+  ~PosixHost() override;
 
   // The running executable (/proc/self/exe).
   std::string ModulePath() override;
@@ -42,21 +44,37 @@ class PosixHost : public HostServices {
   std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& dir) override;
   std::optional<std::string> ReadSourceFile(const std::string& source,
                                             std::size_t maxBytes) override;
+  // Temporary files are made in a folder of the run inside the target's
+  // folder, <folder>/.vormlan-tmp/run-XXXXXX, locked (flock) while the run
+  // lasts. The first write into a folder removes the run folders there whose
+  // runs have ended (killed ones), and this removes the run's own folders and
+  // .vormlan-tmp when no other run uses it. Also done when the host goes.
+  void ReleaseTemporaryFolders() override;
 
-  // Where a source path leads.
+  // What a source path leads to.
   struct Resolution {
     enum class State { Found, Missing, Refused };
     State state = State::Missing;
     std::filesystem::path path;  // Found: the real path, free of links
     std::string reason;          // Missing (when there is more to say) and Refused
   };
-  Resolution ResolveSource(const std::string& pathText);
+  // Where a source path leads. Among names that differ only in case, the
+  // last part takes a regular file when wantFile, a folder otherwise.
+  Resolution ResolveSource(const std::string& pathText, bool wantFile = true);
 
  private:
   // The entry of the real directory dir whose name matches name without
-  // regard to case (the exact spelling first), or nothing.
-  std::optional<std::string> MatchEntry(const std::filesystem::path& dir, const std::string& name);
+  // regard to case, or nothing. Among names differing only in case, the one
+  // of the kind sought (a regular file when wantFile, else a folder) wins,
+  // the exact spelling first.
+  std::optional<std::string> MatchEntry(const std::filesystem::path& dir, const std::string& name,
+                                        bool wantFile);
   bool Inside(const std::filesystem::path& real) const;
+  // This run's temporary folder inside targetFolder, made on first use; the
+  // target folder itself when it cannot be made.
+  std::filesystem::path TemporaryFolder(const std::filesystem::path& targetFolder);
+  struct RunFolder;
+  std::unordered_map<std::string, std::unique_ptr<RunFolder>> runFolders_;
 
   std::string windowsDir_;
   std::filesystem::path root_;  // the Windows directory's real path

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <climits>
+#include <memory>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -86,14 +87,65 @@ std::wstring ParentOfWide(const std::wstring& path) {
   return path.substr(0, sep == 0 ? 1 : sep);
 }
 
+// A name unique to this process for a temporary file or folder.
+std::wstring UniqueName(const wchar_t* prefix) {
+  static std::atomic<unsigned> counter{0};
+  return prefix + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount()) +
+         L"-" + std::to_wstring(counter++);
+}
+
+std::wstring Joined(const std::wstring& folder, const std::wstring& name) {
+  if (folder.empty() || folder.back() == L'\\' || folder.back() == L'/') return folder + name;
+  return folder + L'\\' + name;
+}
+
+// Removes folder with the files in it (a run folder holds nothing else; a
+// link found there is removed, not followed).
+void RemoveRunFolder(const std::wstring& folder) {
+  WIN32_FIND_DATAW data{};
+  {
+    const FindHandle find(FindFirstFileW(Joined(folder, L"*").c_str(), &data));
+    if (find.IsValid()) {
+      do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = Joined(folder, name);
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+          RemoveDirectoryW(path.c_str());
+        } else {
+          DeleteFileW(path.c_str());
+        }
+      } while (FindNextFileW(find.Get(), &data) != FALSE);
+    }
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
+// Removes the run folders below temps whose runs have ended: a run holds
+// its lock file open, made to be deleted when closed, from before its
+// folder is made until it has gone, so an ended run's folder has none.
+void RemoveEndedRuns(const std::wstring& temps) {
+  std::vector<std::wstring> ended;
+  WIN32_FIND_DATAW data{};
+  {
+    const FindHandle find(FindFirstFileW(Joined(temps, L"run-*").c_str(), &data));
+    if (!find.IsValid()) return;
+    do {
+      if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) continue;
+      const std::wstring folder = Joined(temps, data.cFileName);
+      if (GetFileAttributesW((folder + L".lock").c_str()) == INVALID_FILE_ATTRIBUTES &&
+          IsMissing(GetLastError())) {
+        ended.push_back(folder);
+      }
+    } while (FindNextFileW(find.Get(), &data) != FALSE);
+  }
+  for (const auto& folder : ended) RemoveRunFolder(folder);
+}
+
 // A name for a temporary file in folder that no other run picks.
 std::wstring TemporaryName(const std::wstring& folder) {
-  static std::atomic<unsigned> counter{0};
-  std::wstring name = folder;
-  if (!name.empty() && name.back() != L'\\' && name.back() != L'/') name += L'\\';
-  name += L".vormlan-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-          std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(counter++) + L".tmp";
-  return name;
+  return Joined(folder, UniqueName(L".vormlan-") + L".tmp");
 }
 
 DWORD CALLBACK CopyProgress(LARGE_INTEGER total, LARGE_INTEGER done, LARGE_INTEGER, LARGE_INTEGER,
@@ -104,6 +156,55 @@ DWORD CALLBACK CopyProgress(LARGE_INTEGER total, LARGE_INTEGER done, LARGE_INTEG
 }
 
 }  // namespace
+
+// The temporary folder of this run inside one target folder.
+struct Win32Host::RunFolder {
+  std::wstring temps;   // <target>\.vormlan-tmp
+  std::wstring folder;  // <temps>\run-...
+  HANDLE lock = INVALID_HANDLE_VALUE;
+
+  RunFolder() = default;
+  RunFolder(const RunFolder&) = delete;
+  RunFolder& operator=(const RunFolder&) = delete;
+  ~RunFolder() {
+    // Empty by now: every temporary file was moved into place or removed.
+    if (!folder.empty()) RemoveDirectoryW(folder.c_str());
+    if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);  // deletes the lock file
+    RemoveDirectoryW(temps.c_str());                      // only when no other run uses it
+  }
+};
+
+Win32Host::Win32Host(registry::TextEncoding pathEncoding) : encoding_(pathEncoding) {}
+
+Win32Host::~Win32Host() = default;
+
+void Win32Host::ReleaseTemporaryFolders() {
+  runFolders_.clear();
+}
+
+std::wstring Win32Host::TemporaryFolder(const std::wstring& targetFolder) {
+  if (const auto it = runFolders_.find(targetFolder); it != runFolders_.end()) {
+    return it->second->folder;
+  }
+  auto run = std::make_unique<RunFolder>();
+  run->temps = Joined(targetFolder, WideFromUtf8(kTemporaryFolder));
+  if (CreateDirectoryW(run->temps.c_str(), nullptr) != FALSE) {
+    SetFileAttributesW(run->temps.c_str(), FILE_ATTRIBUTE_HIDDEN);
+  }
+  const DWORD attributes = GetFileAttributesW(run->temps.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+      (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    return targetFolder;
+  }
+  RemoveEndedRuns(run->temps);
+  const std::wstring folder = Joined(run->temps, UniqueName(L"run-"));
+  run->lock = CreateFileW((folder + L".lock").c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                          CREATE_NEW, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (run->lock == INVALID_HANDLE_VALUE) return targetFolder;
+  if (CreateDirectoryW(folder.c_str(), nullptr) == FALSE) return targetFolder;
+  run->folder = folder;
+  return runFolders_.emplace(targetFolder, std::move(run)).first->second->folder;
+}
 
 namespace {
 
@@ -188,12 +289,12 @@ HostServices::CopyResult Win32Host::CopyFileNoOverwrite(const std::string& sourc
     return {Kind::Failed, SystemText(error, encoding_)};
   }
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return {Kind::SourceMissing, "not a regular file"};
+    return {Kind::SourceMissing, "a folder, not a file"};
   }
 
   std::function<void(std::uint64_t, std::uint64_t)> report =
       [this](std::uint64_t done, std::uint64_t total) { ReportBytes(done, total); };
-  const std::wstring folder = ParentOfWide(to);
+  const std::wstring folder = TemporaryFolder(ParentOfWide(to));
   for (int attempt = 0;; ++attempt) {
     TempName temp(TemporaryName(folder));
     if (CopyFileExW(from.c_str(), temp.Path().c_str(), CopyProgress, &report, nullptr,
@@ -276,7 +377,7 @@ void Win32Host::SaveFile(const std::string& path, const std::string& bytes) {
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     fail(ERROR_ACCESS_DENIED);
   }
-  TempName temp(TemporaryName(ParentOfWide(target)));
+  TempName temp(TemporaryName(TemporaryFolder(ParentOfWide(target))));
   DWORD error = ERROR_SUCCESS;
   {
     FileHandle file(CreateFileW(temp.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,

@@ -60,21 +60,44 @@ std::vector<std::string> ListPrinters(PrinterEnumerator& enumerator, bool ntPlat
   return {};
 }
 
-std::vector<std::string> PrinterNamesFromRegistry(registry::RegistryApi& api) {
-  std::vector<std::string> names;
-  const registry::RegKey printers =
-      registry::OpenForReading(api, registry::root::LocalMachine, kPrintersKey);
+PrinterListing ListPrintersFromRegistry(registry::RegistryApi& api) {
+  PrinterListing listing;
+  const std::string where = std::string("HKEY_LOCAL_MACHINE\\") + kPrintersKey;
+  const auto failure = [&](long rc) {
+    std::string text = api.ErrorText(rc).value_or("");
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
+                             text.back() == '.')) {
+      text.pop_back();
+    }
+    return "error " + std::to_string(rc) + (text.empty() ? "" : ": " + text);
+  };
+  registry::KeyHandle handle = 0;
+  const long opened =
+      api.OpenKey(registry::root::LocalMachine, kPrintersKey, registry::access::Read, handle);
+  if (opened == registry::error::FileNotFound) return listing;
+  if (opened != registry::error::Success) {
+    listing.problems.push_back(where + ": the key cannot be opened (" + failure(opened) + ")");
+    return listing;
+  }
+  const registry::RegKey printers(api, handle);
   std::vector<std::string> keys;
-  if (!printers.IsOpen() || api.EnumSubKeys(printers.Get(), keys) != registry::error::Success) {
-    return names;
+  if (const long rc = api.EnumSubKeys(printers.Get(), keys); rc != registry::error::Success) {
+    listing.problems.push_back(where + ": subkey list unreadable, so no printer can be listed (" +
+                               failure(rc) + ")");
+    return listing;
   }
   for (const auto& key : keys) {
     std::string name;
-    if (const registry::RegKey printer = registry::OpenForReading(api, printers.Get(), key);
-        printer.IsOpen()) {
+    registry::KeyHandle printerHandle = 0;
+    const long rc = api.OpenKey(printers.Get(), key, registry::access::Read, printerHandle);
+    if (rc == registry::error::Success) {
+      const registry::RegKey printer(api, printerHandle);
       if (const auto value = registry::ReadValue(api, printer.Get(), "Name")) {
         name = registry::TextOf(*value).value_or("");
       }
+    } else {
+      listing.problems.push_back(where + "\\" + key + ": the key cannot be opened (" + failure(rc) +
+                                 ")");
     }
     if (name.empty()) {
       name = key;
@@ -82,9 +105,13 @@ std::vector<std::string> PrinterNamesFromRegistry(registry::RegistryApi& api) {
         if (c == ',') c = '\\';
       }
     }
-    names.push_back(std::move(name));
+    listing.names.push_back(std::move(name));
   }
-  return names;
+  return listing;
+}
+
+std::vector<std::string> PrinterNamesFromRegistry(registry::RegistryApi& api) {
+  return ListPrintersFromRegistry(api).names;
 }
 
 PrinterService::PrinterService(Source source) : source_(std::move(source)) {}

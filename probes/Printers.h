@@ -80,6 +80,19 @@ std::vector<std::string> SplitPorts(const std::string& portList);
 // "\\srv\laser"). Empty when the key does not exist or cannot be read.
 std::vector<std::string> PrinterNamesFromRegistry(registry::RegistryApi& registry);
 
+// The printer names as PrinterNamesFromRegistry gives them, and what kept
+// the list from being complete, one sentence each: the Printers key that
+// exists but cannot be opened, its subkey list that cannot be read (a damaged
+// hive: then there are no names, and the problem says so rather than the
+// list passing for empty), a printer's key that cannot be opened (its name is
+// then the key's). A missing Printers key is no problem: there are no
+// printers.
+struct PrinterListing {
+  std::vector<std::string> names;
+  std::vector<std::string> problems;
+};
+PrinterListing ListPrintersFromRegistry(registry::RegistryApi& registry);
+
 // The printer list of one program run: built at the first request from its
 // source and remembered from then on, an empty list too; later requests do
 // not ask the source again, even when printers were added or removed. When the

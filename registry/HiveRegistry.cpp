@@ -136,6 +136,44 @@ std::optional<std::string> CheckHiveFile(const std::string& file) {
   return DirtyNote(file);
 }
 
+// Where a key's (nk) and a value's (vk) name lie in its cell, counted from
+// the cell's start (its size field): the name's length, the flags, the flag
+// of an 8-bit name, and the name itself.
+struct NameLayout {
+  std::size_t lengthAt;
+  std::size_t flagsAt;
+  std::uint16_t latinFlag;
+  std::size_t nameAt;
+};
+constexpr NameLayout kKeyName{0x4C, 0x06, 0x0020, 0x50};
+constexpr NameLayout kValueName{0x06, 0x14, 0x0001, 0x18};
+
+// A name as text: 8-bit names are Latin-1, the others UTF-16LE, where an
+// unpaired surrogate (which no UTF-8 can hold) becomes U+FFFD.
+std::string NameText(std::string_view raw, bool latin) {
+  if (!latin) return unicode::FromUtf16Le(raw);
+  std::string text;
+  for (const char c : raw) unicode::Append(text, static_cast<unsigned char>(c));
+  return text;
+}
+
+// Control characters of a key name as C escapes, for messages.
+std::string Printable(std::string_view text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) {
+      out += "\\x";
+      out += kHex[u >> 4];
+      out += kHex[u & 0xF];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 std::optional<std::string> DirtyNote(const std::string& file) {
@@ -181,8 +219,11 @@ struct HiveRegistry::Impl {
   };
 
   // A key's subkeys, read once: their names in the hive's order and an
-  // index by folded name. A child whose name cannot be read is left out (it
-  // could not be named anyway); a list that cannot be read gives error.
+  // index by folded name. A name libhivex cannot convert (an unpaired
+  // surrogate) is read from the cell itself, U+FFFD in the surrogate's place;
+  // names that then fold alike are all listed, and a lookup finds the first.
+  // A list that cannot be read, or that holds fewer subkeys than its key
+  // counts, gives error (and damage says what).
   struct Children {
     long error = error::Success;
     int cause = 0;  // errno of the failed read
@@ -209,6 +250,86 @@ struct HiveRegistry::Impl {
   std::optional<std::string> controlSetNote;
   std::optional<std::string> dirtyNote;
   std::size_t namesRead = 0;
+  std::ifstream fileBytes;  // the file, for the names libhivex cannot convert
+  // The path of each key opened so far below the hive's root, as the caller
+  // spelled it, for messages; only keys opened cost memory here.
+  std::unordered_map<hive_node_h, std::string> paths;
+  // What the last "data is invalid" answer found damaged: the whole
+  // sentence, and what alone.
+  std::string damage;
+  std::string damaged;
+
+  std::string PathOf(hive_node_h node) const {
+    std::string path = "HKEY_LOCAL_MACHINE";
+    if (mountRoot != root::LocalMachine) path = "the mounted key";
+    for (const auto& name : mountNames) path += "\\" + name;
+    const auto it = paths.find(node);
+    if (it != paths.end()) path += it->second;
+    return Printable(path);
+  }
+
+  // Remembers what is damaged (in the key node, when known) for ErrorText.
+  long Damaged(hive_node_h node, const std::string& what) {
+    damaged = what;
+    damage = "the hive " + file + " is damaged: " + (node != 0 ? PathOf(node) + ": " : "") + what;
+    return error::InvalidData;
+  }
+
+  // The name stored in the cell at offset (a key's or a value's), read from
+  // the file; nothing when the cell does not hold one.
+  // size bytes of the file from offset; nothing past its end.
+  std::optional<std::string> ReadAt(std::uint64_t offset, std::size_t size) {
+    std::string bytes(size, '\0');
+    fileBytes.clear();
+    fileBytes.seekg(static_cast<std::streamoff>(offset));
+    if (!fileBytes.read(bytes.data(), static_cast<std::streamsize>(size))) return std::nullopt;
+    return bytes;
+  }
+
+  // The size of the used cell whose first bytes are head; 0 for a free cell.
+  static std::uint32_t UsedCellSize(std::string_view head) {
+    const auto size = static_cast<std::int64_t>(static_cast<std::int32_t>(Le32(head, 0)));
+    return size < 0 ? static_cast<std::uint32_t>(-size) : 0;
+  }
+
+  static std::uint16_t Le16(std::string_view bytes, std::size_t at) {
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
+                                      (static_cast<unsigned char>(bytes[at + 1]) << 8));
+  }
+
+  // The number of entries the subkey list of the key at node holds, when
+  // it is one list (lf, lh, li) rather than a list of lists (ri); nothing
+  // when the key has no list or it cannot be read.
+  std::optional<std::size_t> ListedSubkeys(hive_node_h node) {
+    constexpr std::size_t kListAt = 0x20;  // in the key's cell, relative to the bins
+    const auto key = ReadAt(node, kListAt + 4);
+    if (!key) return std::nullopt;
+    const std::uint32_t list = Le32(*key, kListAt);
+    if (list == 0xFFFFFFFFu) return std::nullopt;
+    const auto head = ReadAt(std::uint64_t{list} + kBaseBlockSize, 8);
+    if (!head || UsedCellSize(*head) < 8) return std::nullopt;
+    const std::string_view id = std::string_view(*head).substr(4, 2);
+    if (id != "lf" && id != "lh" && id != "li") return std::nullopt;
+    return Le16(*head, 6);
+  }
+
+  std::optional<std::string> RawName(std::uint64_t offset, const NameLayout& layout) {
+    const auto head = ReadAt(offset, layout.nameAt);
+    if (!head) return std::nullopt;
+    const std::size_t length = Le16(*head, layout.lengthAt);
+    // A used cell holds its name.
+    if (layout.nameAt + length > UsedCellSize(*head)) return std::nullopt;
+    std::string name;
+    if (length > 0) {
+      auto read = ReadAt(offset + layout.nameAt, length);
+      if (!read) return std::nullopt;
+      name = std::move(*read);
+    }
+    std::string text = NameText(name, (Le16(*head, layout.flagsAt) & layout.latinFlag) != 0);
+    if (const auto nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
+    ++namesRead;
+    return text;
+  }
 
   Place Normalized(Place place) const {
     if (place.kind == Place::Kind::Above && place.level == mountNames.size()) {
@@ -250,15 +371,40 @@ struct HiveRegistry::Impl {
     errno = 0;
     const CBuffer<hive_node_h> list(hivex_node_children(hive.get(), node));
     if (!list) {
-      c.error = error::InvalidData;
       c.cause = errno;
+      c.error = Damaged(node, "subkey list unreadable");
       return c;
     }
-    for (const hive_node_h* child = list.get(); *child != 0; ++child) {
-      std::optional<std::string> name = TakeName(hivex_node_name(hive.get(), *child));
-      if (!name) continue;
-      if (c.byName.emplace(unicode::Fold(*name), *child).second)
-        c.names.push_back(std::move(*name));
+    std::size_t count = 0;
+    while (list.get()[count] != 0) ++count;
+    const std::size_t declared = hivex_node_nr_children(hive.get(), node);
+    // libhivex goes by the key's count: a list holding more keys than it
+    // counts would lose some without a word.
+    const std::optional<std::size_t> listed = ListedSubkeys(node);
+    if (listed && *listed != declared) {
+      c.error = Damaged(node, "subkey list unreadable: its key counts " + std::to_string(declared) +
+                                  " subkeys, its list holds " + std::to_string(*listed));
+      return c;
+    }
+    if (declared != count) {
+      c.error =
+          Damaged(node, "subkey list unreadable: it holds " + std::to_string(count) + " of the " +
+                            std::to_string(declared) + " subkeys its key counts");
+      return c;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+      const hive_node_h child = list.get()[i];
+      std::optional<std::string> name = TakeName(hivex_node_name(hive.get(), child));
+      if (!name) name = RawName(child, kKeyName);
+      if (!name) {
+        c.names.clear();
+        c.byName.clear();
+        c.error = Damaged(node, "subkey list unreadable: the name of subkey " +
+                                    std::to_string(i + 1) + " cannot be read");
+        return c;
+      }
+      c.byName.emplace(unicode::Fold(*name), child);
+      c.names.push_back(std::move(*name));
     }
     return c;
   }
@@ -269,11 +415,12 @@ struct HiveRegistry::Impl {
     if (!inserted) return v;
     const CBuffer<hive_value_h> list(hivex_node_values(hive.get(), node));
     if (!list) {
-      v.error = error::InvalidData;
+      v.error = Damaged(node, "value list unreadable");
       return v;
     }
     for (const hive_value_h* value = list.get(); *value != 0; ++value) {
-      const std::optional<std::string> name = TakeName(hivex_value_key(hive.get(), *value));
+      std::optional<std::string> name = TakeName(hivex_value_key(hive.get(), *value));
+      if (!name) name = RawName(*value, kValueName);
       if (name) v.byName.emplace(unicode::Fold(*name), *value);
     }
     return v;
@@ -284,20 +431,22 @@ struct HiveRegistry::Impl {
     hive_type declaredType{};
     std::size_t length = 0;
     if (hivex_value_type(hive.get(), value, &declaredType, &length) != 0) {
-      return error::InvalidData;
+      return Damaged(0, "a value's type cannot be read");
     }
     // Any 32-bit number is a valid type in a hive, not only the enum's.
     std::memcpy(&type, &declaredType, sizeof type);
     // The declared length is checked before anything of that size is
     // allocated: a damaged cell may declare up to 2 GiB.
-    if (length > kMaxValueSize) return error::InvalidData;
+    if (length > kMaxValueSize) {
+      return Damaged(0, "a value declares " + std::to_string(length) + " bytes of data");
+    }
     if (length == 0) {
       data.clear();
       return error::Success;
     }
     hive_type ignored{};
     const CBuffer<char> raw(hivex_value_value(hive.get(), value, &ignored, &length));
-    if (!raw || length > kMaxValueSize) return error::InvalidData;
+    if (!raw || length > kMaxValueSize) return Damaged(0, "a value's data cannot be read");
     data.assign(raw.get(), length);
     if (type == value_type::Sz || type == value_type::ExpandSz || type == value_type::MultiSz) {
       data = unicode::FromUtf16Le(data);
@@ -306,7 +455,8 @@ struct HiveRegistry::Impl {
   }
 
   // The subkey of place with the folded name.
-  long Child(const Place& place, const std::string& folded, Place& child) {
+  long Child(const Place& place, std::string_view spelled, Place& child) {
+    const std::string folded = unicode::Fold(spelled);
     switch (place.kind) {
       case Place::Kind::Outside:
         return error::FileNotFound;
@@ -322,8 +472,16 @@ struct HiveRegistry::Impl {
     const auto it = c.byName.find(folded);
     if (it == c.byName.end()) return error::FileNotFound;
     // Deeper than Windows allows: a loop in a damaged hive.
-    if (place.depth + 1 > kMaxDepth) return error::InvalidData;
+    if (place.depth + 1 > kMaxDepth) {
+      return Damaged(place.node,
+                     "keys nest deeper than " + std::to_string(kMaxDepth) + " levels (a loop)");
+    }
     child = Place{Place::Kind::Hive, 0, it->second, place.depth + 1};
+    if (!paths.contains(it->second)) {
+      const auto parent = paths.find(place.node);
+      paths.emplace(it->second, (parent == paths.end() ? std::string() : parent->second) + "\\" +
+                                    std::string(spelled));
+    }
     return error::Success;
   }
 
@@ -383,7 +541,12 @@ HiveRegistry::HiveRegistry(const std::string& file, const HiveMount& mount)
   m.dirtyNote = CheckHiveFile(file);
   errno = 0;
   m.hive.reset(hivex_open(file.c_str(), 0));
-  if (!m.hive) throw HiveError(file + ": the hive is damaged: " + ErrnoText(errno));
+  if (!m.hive) {
+    throw HiveError(file + ": the hive is damaged: its blocks of key data cannot be read (" +
+                    ErrnoText(errno) + ")");
+  }
+  m.fileBytes.open(file, std::ios::binary);
+  if (!m.fileBytes) throw HiveError(file + ": cannot read the file");
   errno = 0;
   m.rootNode = hivex_root(m.hive.get());
   if (m.rootNode == 0) {
@@ -392,7 +555,7 @@ HiveRegistry::HiveRegistry(const std::string& file, const HiveMount& mount)
   }
   if (const Impl::Children& top = m.ChildrenOf(m.rootNode); top.error != error::Success) {
     throw HiveError(file + ": the hive is damaged: the subkeys of its root key cannot be read (" +
-                    ErrnoText(top.cause) + ")");
+                    m.damaged + ")");
   }
   m.LinkCurrentControlSet();
 }
@@ -432,7 +595,7 @@ long HiveRegistry::OpenKey(KeyHandle parent, const std::string& subKey, std::uin
   ForEachComponent(subKey, [&](std::string_view part) {
     any = true;
     Impl::Place child;
-    rc = m.Child(place, unicode::Fold(part), child);
+    rc = m.Child(place, part, child);
     place = child;
     return rc == error::Success;
   });
@@ -510,6 +673,15 @@ long HiveRegistry::CloseKey(KeyHandle key) {
 }
 
 std::optional<std::string> HiveRegistry::ErrorText(long code) {
+  // What the last read found damaged, rather than the bare code's text.
+  if (code == error::InvalidData && !impl_->damage.empty()) {
+    return "The data is invalid: " + impl_->damage + ".\r\n";
+  }
+  // Only a key that could not be opened leaves a caller with a handle the
+  // hive never gave; after damage, that is why.
+  if (code == error::InvalidHandle && !impl_->damage.empty()) {
+    return "The handle is invalid: the key was not opened, as " + impl_->damage + ".\r\n";
+  }
   return EnglishErrorText(code);
 }
 

@@ -662,7 +662,32 @@ class Parser {
     return target_ == TextEncoding::Utf8 ? unicode::FromAnsi(bytes) : bytes;
   }
 
+  // Counts what the registry will hold against the caps of RegFile.h before
+  // it is applied or collected.
+  void Count(const Operation& op) {
+    // Deletions count too: into a registry that is not empty, every line is
+    // held as a change until the file has been read.
+    const bool key = op.kind == Operation::Kind::CreateKey || op.kind == Operation::Kind::DeleteKey;
+    if (key && ++keys_ > kMaxExportKeys) {
+      Fail(source_, reader_.Number(), TooMuch(std::to_string(kMaxExportKeys) + " keys"));
+    }
+    if (key) return;
+    if (++values_ > kMaxExportValues) {
+      Fail(source_, reader_.Number(), TooMuch(std::to_string(kMaxExportValues) + " values"));
+    }
+    valueBytes_ += op.name.size() + op.data.size();
+    if (valueBytes_ > kMaxExportValueBytes) {
+      Fail(source_, reader_.Number(),
+           TooMuch(std::to_string(kMaxExportValueBytes) + " bytes of value names and data"));
+    }
+  }
+
+  static std::string TooMuch(const std::string& what) {
+    return "more than " + what + " in the file, the limit for export files";
+  }
+
   void Emit(Operation& op) {
+    Count(op);
     if (direct_ != nullptr) {
       (*direct_)(op);
     } else {
@@ -673,6 +698,9 @@ class Parser {
   LineReader& reader_;
   std::string source_;
   TextEncoding target_;
+  std::size_t keys_ = 0;        // key lines, counted against kMaxExportKeys
+  std::size_t values_ = 0;      // value lines, against kMaxExportValues
+  std::size_t valueBytes_ = 0;  // their names and data, against kMaxExportValueBytes
   bool utf16WithoutBom_;
   Applier* direct_;
   std::string line_;

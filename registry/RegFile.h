@@ -31,6 +31,19 @@ namespace vormlan::registry {
 
 inline constexpr std::size_t kMaxExportBytes = std::size_t{256} * 1024 * 1024;
 
+// What one export may put into the registry. The file's bound alone does not
+// bound the registry built from it: a key or a value costs some hundred bytes
+// in memory, and 256 MiB of short lines would make tens of millions of them.
+// With these a file of any shape loads in under 1.5 GiB (README: measured); a whole
+// SYSTEM hive exported holds a few hundred thousand keys and values. Each key
+// line and value line counts, a key or value written twice twice; value
+// bytes are the names and data as stored (UTF-8 text may be longer than the
+// file's 8-bit text). Past one, the file is refused with a RegFileError
+// naming it and the line.
+inline constexpr std::size_t kMaxExportKeys = 1'000'000;
+inline constexpr std::size_t kMaxExportValues = 3'000'000;
+inline constexpr std::size_t kMaxExportValueBytes = std::size_t{256} * 1024 * 1024;
+
 // A malformed or unreadable export file. The message names the file and,
 // for malformed content, the line: "<file>:<line>: <what is wrong>". Input
 // quoted in it is shortened, with control bytes and NULs escaped.

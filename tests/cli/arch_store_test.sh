@@ -77,6 +77,8 @@ inf "$repo/linky.inf_amd64_1/linky.inf"
 ln -s "$work/outside/secret.txt" "$repo/linky.inf_amd64_1/secret.txt"
 ln -s "$work/outside" "$repo/linky.inf_amd64_1/outdir"
 ln -s ../../../../../outside/secret.txt "$repo/linky.inf_amd64_1/relative.txt"
+# A FIFO whose name would colour the terminal.
+mkfifo "$repo/linky.inf_amd64_1/$(printf 'pipe\033[31m')"
 
 run generate --printer Signed --registry "$fixture" --arch x64 --source store --windows-dir "$windows" --out "$work/s1"
 check "store copy exits 0" rc_is 0
@@ -115,6 +117,8 @@ check "links in a store package: the rest is copied" bash -c "[ $rc -eq 0 ] && [
 check "links in a store package are not followed" \
   bash -c "[ ! -e '$work/s3/secret.txt' ] && [ ! -e '$work/s3/outdir' ] && [ ! -e '$work/s3/relative.txt' ]"
 check "links in a store package are reported" bash -c "grep -q 'not copied: secret.txt' '$work/err' && grep -q 'not copied: outdir' '$work/err'"
+check "... with the control characters of their names escaped" \
+  bash -c "grep -qF 'not copied: pipe\\x1b[31m' '$work/err' && ! grep -q \$'\\033' '$work/err'"
 
 # The package folder itself a link out of the Windows directory.
 mkdir -p "$work/elsewhere"

@@ -96,6 +96,21 @@ TEST(CliList, UnreadableSourceWithJsonPrintsAnErrorObject) {
   }
 }
 
+// Text from outside (here a file name) reaches the terminal escaped: no
+// escape sequence, no line of its own.
+TEST(CliList, ErrorsEscapeControlCharactersOfWhatTheyQuote) {
+  TempDir dir;
+  const auto run = RunList("--registry \"$(printf '" + dir.Path().string() +
+                           "/x\\033[31m\\r\\nhint: fake\\007.reg')\"");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find('\x07'), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("/x\\x1b[31m\\r\\nhint: fake\\x07.reg: cannot open the file."),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("\nhint: fake"), std::string::npos) << run.err;
+}
+
 TEST(CliList, WithoutExportFileThisSystemNeedsOne) {
   const auto run = RunList("");
   EXPECT_EQ(run.status, 2);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -15,9 +16,15 @@
 
 #include "generation/host_win32.h"
 #else
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <future>
 #include <thread>
 
 #include "generation/host_posix.h"
@@ -208,6 +215,55 @@ TEST_F(HostPackageTest, DirectoryThatCannotBeCreatedIsNamedWithTheReason) {
   EXPECT_TRUE(host_->messages.empty());
 }
 
+// A killed run leaves its temporary files in its run folder; the next run
+// into the folder removes them, but not those of a run still under way
+// (which holds the lock of its folder), and the package holds none.
+TEST_F(HostPackageTest, TemporaryFilesOfEndedRunsAreRemovedAndNeverInThePackage) {
+  const fs::path out = temp_.Path() / "out";
+  const fs::path temps = out / ".vormlan-tmp";
+  fs::create_directories(temps / "run-killed");
+  test::WriteFile(temps / "run-killed" / ".vormlan-AbCdEf", "partial");
+  fs::create_directories(temps / "run-alive");
+  test::WriteFile(temps / "run-alive" / ".vormlan-123456", "being written");
+#ifdef _WIN32
+  // A run holds its lock file open, to be deleted when closed.
+  HANDLE alive = CreateFileW((temps / "run-alive.lock").wstring().c_str(), GENERIC_WRITE | DELETE,
+                             0, nullptr, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  ASSERT_NE(alive, INVALID_HANDLE_VALUE);
+#else
+  // A run holds a lock on its lock file; a killed run's lock is free.
+  test::WriteFile(temps / "run-killed.lock", "");
+  fs::create_directories(temps / "run-unlocked");
+  test::WriteFile(temps / "run-unlocked" / ".vormlan-XyZ123", "partial");
+  test::WriteFile(temps / "run-orphan.lock", "");  // killed before its folder was made
+  test::WriteFile(temps / "run-alive.lock", "");
+  const int alive = ::open((temps / "run-alive.lock").c_str(), O_RDWR);
+  ASSERT_GE(alive, 0);
+  ASSERT_EQ(::flock(alive, LOCK_EX), 0);
+#endif
+
+  host_->chosen = out.string();
+  WriteDriverPackage(*host_, 3, {"x"}, files_);
+  std::vector<std::string> left;
+  for (const auto& entry : fs::recursive_directory_iterator(temps)) {
+    left.push_back(fs::relative(entry.path(), temps).generic_string());
+  }
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left,
+            (std::vector<std::string>{"run-alive", "run-alive.lock", "run-alive/.vormlan-123456"}));
+
+#ifdef _WIN32
+  CloseHandle(alive);
+#else
+  ::close(alive);
+#endif
+  fs::remove(out / "three.gpd");
+  WriteDriverPackage(*host_, 3, {"x"}, files_);
+  EXPECT_FALSE(fs::exists(temps));
+  EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 4);
+  EXPECT_EQ(test::ReadFile(out / "three.gpd"), "gpd");
+}
+
 #ifndef _WIN32
 // Off Windows the target is a plain path: no case folding, no "\" splitting.
 TEST_F(HostPackageTest, TargetIsAPlainPath) {
@@ -324,6 +380,55 @@ TEST_F(HostPackageTest, ConcurrentRunsLeaveOnlyCompleteFiles) {
   for (int i = 0; i < 40; ++i) {
     EXPECT_EQ(fs::file_size(out / ("file" + std::to_string(i) + ".dll")), content.size());
   }
+}
+
+// A FIFO named like a driver file would block a plain open() forever: it is
+// counted as missing, with what it is, and the run ends.
+TEST_F(HostPackageTest, FifoOrFolderNamedLikeADriverFileIsMissingNotOpened) {
+  const fs::path fifo = store3_ / "pipe.dll";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  fs::create_directories(store3_ / "folder.dll");
+  files_.Add("pipe.dll");
+  files_.Add("Folder.DLL");
+  host_->chosen = (temp_.Path() / "out").string();
+  std::promise<PackageResult> promise;
+  auto future = promise.get_future();
+  std::thread run([&] { promise.set_value(WriteDriverPackage(*host_, 3, {"x"}, files_)); });
+  if (future.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    // Let the blocked open go so that the test can end.
+    const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0) ::close(writer);
+    run.join();
+    FAIL() << "the run blocked on a FIFO";
+  }
+  run.join();
+  const auto result = future.get();
+  EXPECT_EQ(result.missingFiles, (std::vector<std::string>{"Folder.DLL", "pipe.dll"}));
+  ASSERT_EQ(result.missingReasons.size(), 2u);
+  EXPECT_EQ(result.missingReasons[0].first, "Folder.DLL");
+  EXPECT_TRUE(result.missingReasons[0].second.ends_with("/Folder.DLL is a folder, not a file"))
+      << result.missingReasons[0].second;
+  EXPECT_TRUE(result.missingReasons[1].second.ends_with("/pipe.dll is not a regular file"))
+      << result.missingReasons[1].second;
+  EXPECT_EQ(result.copiedFiles,
+            (std::vector<std::string>{"pjlmon.dll", "three.gpd", "UNIDRV.DLL"}));
+}
+
+// A folder that differs from the file only in case does not hide the file,
+// and a folder on the way is still found when a file shares its name.
+TEST_F(HostPackageTest, CaseMatchingPrefersTheRegularFile) {
+  fs::create_directories(store3_ / "A.DLL");
+  test::WriteFile(store3_ / "a.dll", "the file");
+  files_.Add("A.dll");
+  const fs::path out = temp_.Path() / "out";
+  host_->chosen = out.string();
+  const auto result = WriteDriverPackage(*host_, 3, {"x"}, files_);
+  EXPECT_TRUE(result.missingFiles.empty());
+  EXPECT_EQ(test::ReadFile(out / "A.dll"), "the file");
+
+  test::WriteFile(windows_ / "SYSTEM32", "a file beside the folder system32");
+  const auto found = host_->ResolveSource(windows_.string() + "\\System32\\pjlmon.dll");
+  EXPECT_EQ(found.state, PosixHost::Resolution::State::Found);
 }
 
 TEST(PosixHost, ResolvesSourcesIgnoringCaseAndRefusesClimbingOut) {

@@ -152,6 +152,49 @@ TEST(InfFile, ErrorsNameTheFileAndLine) {
   }
 }
 
+// One bound on the whole file: lines of strings that are each within the
+// field limit cannot together grow the text without end, and many short
+// lines, fields or sections are refused before they cost more than their
+// text. The error names the file.
+TEST(InfFile, WholeFileIsBoundedAfterTheStringsArePutIn) {
+  const std::string strings = "[Strings]\na=" + std::string(4096, 'a') + "\n[S]\n";
+  const std::size_t linesPast = kMaxInfTextBytes / 4096 + 1;
+  std::string text = strings;
+  text.reserve(strings.size() + linesPast * 6);
+  for (std::size_t i = 0; i < linesPast; ++i) text += "x=%a%\n";
+  const std::string error = ErrorOf(text);
+  EXPECT_TRUE(error.starts_with("bad.inf:")) << error;
+  EXPECT_NE(error.find("grows past " + std::to_string(kMaxInfTextBytes) + " bytes"),
+            std::string::npos)
+      << error;
+  // Just under the bound it reads.
+  text.resize(strings.size() + (linesPast - 100) * 6);
+  EXPECT_EQ(ErrorOf(text), "");
+}
+
+TEST(InfFile, LinesFieldsAndSectionsAreCounted) {
+  std::string lines = "[S]\n";
+  for (std::size_t i = 0; i <= kMaxInfLines; ++i) lines += "a\n";
+  EXPECT_NE(ErrorOf(lines).find("more than " + std::to_string(kMaxInfLines) + " lines"),
+            std::string::npos);
+  std::string fields = "[S]\n";
+  for (std::size_t i = 0; i <= kMaxInfFields / 1000; ++i) {
+    fields += "a";
+    for (int f = 1; f < 1000; ++f) fields += ",a";
+    fields += "\n";
+  }
+  EXPECT_NE(ErrorOf(fields).find("more than " + std::to_string(kMaxInfFields) + " fields"),
+            std::string::npos);
+  std::string sections;
+  for (std::size_t i = 0; i <= kMaxInfSections; ++i) sections += "[" + std::to_string(i) + "]\n";
+  EXPECT_NE(ErrorOf(sections).find("more than " + std::to_string(kMaxInfSections) + " sections"),
+            std::string::npos);
+  // Same-named headers are one section.
+  std::string same;
+  for (std::size_t i = 0; i <= kMaxInfSections; ++i) same += "[s]\n";
+  EXPECT_EQ(ErrorOf(same), "");
+}
+
 TEST(InfFile, CatalogFilePrefersThePlatformKey) {
   const auto inf = Parse(
       "[Version]\n"

@@ -167,6 +167,45 @@ TEST(CheckDescription, RefusesNamesThatLeaveTheirDirectory) {
   EXPECT_THROW(CheckDescription(d), Exception);
 }
 
+// A file name is written into the INF as it stands: one that holds INF
+// syntax could empty the CopyFiles list or point it elsewhere.
+TEST(CheckDescription, RefusesFileNamesThatChangeTheInfOrAreNoPlainFileNames) {
+  for (const char* bad : {"[DestinationDirs]", "KELInstSec_Files=11", "a.dll,b.dll", "a.dll;x",
+                          "a\"b.dll", "%OEM%.dll", "a*.dll", "a?.dll", "a|b", " a.dll", "a.dll ",
+                          "a.dll.", "NUL", "com1.dll", "Lpt9.txt"}) {
+    for (int where = 0; where < 3; ++where) {
+      auto d = SafeDescription();
+      std::string label;
+      if (where == 0) {
+        d.driverFile = bad;
+        label = "'Driver'";
+      } else if (where == 1) {
+        d.helpFile = bad;
+        label = "'Help File'";
+      } else {
+        d.dependentFiles.push_back(bad);
+        label = "'Dependent Files'";
+      }
+      try {
+        CheckDescription(d);
+        ADD_FAILURE() << bad;
+      } catch (const Exception& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find(label), std::string::npos) << message;
+        EXPECT_NE(message.find(std::string("\"") + bad + "\""), std::string::npos) << message;
+      }
+    }
+  }
+  // Ordinary names, and the names of the driver and the monitor, which are
+  // quoted in the INF, pass.
+  auto d = SafeDescription();
+  d.dependentFiles = {"UNIDRV.HLP", "stdnames.gpd", "a b (1).dll", "console.dll", "lpt.dll",
+                      "com10.dll",  "x~1.ini",      "ÉCRAN.GPD",   "a.b.c"};
+  d.helpFile = "";
+  d.driverName = "Laser [v2], 100% \"fast\"";
+  EXPECT_NO_THROW(CheckDescription(d));
+}
+
 TEST(CheckDescription, RefusesControlCharactersInInfValues) {
   auto d = SafeDescription();
   d.driverName = "Laser\r\n[Evil]";

@@ -12,6 +12,7 @@
 
 #include "common/Unicode.h"
 #include "generation/DriverLookup.h"
+#include "probes/Printers.h"
 #include "registry/HiveRegistry.h"
 #include "tests/support/HiveFixture.h"
 #include "tests/support/TestSupport.h"
@@ -228,7 +229,38 @@ TEST_F(HiveDamage, DamagedCellsAnswerInvalidData) {
   Strings names{"stale"};
   EXPECT_EQ(hive.EnumSubKeys(key, names), error::InvalidData);
   EXPECT_EQ(names, Strings{"stale"});
-  EXPECT_EQ(hive.ErrorText(error::InvalidData), "The data is invalid.\r\n");
+  // The text says what is damaged, where.
+  EXPECT_EQ(hive.ErrorText(error::InvalidData),
+            "The data is invalid: the hive " + (dir_.Path() / "list.hive").string() +
+                " is damaged: HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\"
+                "Printers: subkey list unreadable.\r\n");
+  // A lookup that goes on with the key it could not open says why.
+  try {
+    generation::LookupDriver(hive, "P");
+    ADD_FAILURE() << "a damaged Printers key gave a driver";
+  } catch (const Exception& e) {
+    EXPECT_NE(std::string(e.what()).find("list.hive is damaged: "), std::string::npos) << e.what();
+  }
+  // The printer listing reports it rather than listing no printers.
+  const auto listing = probes::ListPrintersFromRegistry(hive);
+  EXPECT_TRUE(listing.names.empty());
+  ASSERT_EQ(listing.problems.size(), 1u);
+  EXPECT_NE(listing.problems[0].find("Printers: subkey list unreadable"), std::string::npos)
+      << listing.problems[0];
+  EXPECT_NE(listing.problems[0].find("list.hive is damaged"), std::string::npos)
+      << listing.problems[0];
+
+  // A count below what the list holds: libhivex would list fewer keys (here
+  // none) without a word.
+  damaged = bytes;
+  Put32(damaged, KeyCell(bytes, "Printers") + 0x18, 0);
+  HiveRegistry fewer(Write("fewer.hive", damaged));
+  const auto fewerListing = probes::ListPrintersFromRegistry(fewer);
+  EXPECT_TRUE(fewerListing.names.empty());
+  ASSERT_EQ(fewerListing.problems.size(), 1u);
+  EXPECT_NE(fewerListing.problems[0].find("its key counts 0 subkeys, its list holds 1"),
+            std::string::npos)
+      << fewerListing.problems[0];
 
   // The root key's own list: nothing of the hive can be read.
   damaged = bytes;
@@ -236,6 +268,35 @@ TEST_F(HiveDamage, DamagedCellsAnswerInvalidData) {
   const std::string file = Write("root.hive", damaged);
   EXPECT_TRUE(Refusal(file).starts_with(file + ": the hive is damaged: the subkeys of its root"))
       << Refusal(file);
+}
+
+// A key name with an unpaired surrogate cannot be converted by libhivex:
+// it is listed with U+FFFD in the surrogate's place, not left out, and the
+// key opens under that name.
+TEST_F(HiveDamage, KeyNamesWithALoneSurrogateAreListedWithAReplacement) {
+  const auto sound = dir_.Path() / "names.hive";
+  test::WriteHiveFromRegText(
+      sound, test::AsSavedHive("\xEF\xBB\xBFWindows Registry Editor Version 5.00\n\n"
+                               "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\"
+                               "Print\\Printers\\\xCE\xA9mega]\n"
+                               "\"Printer Driver\"=\"D\"\n"
+                               "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\"
+                               "Print\\Printers\\Plain]\n"));
+  std::string bytes = test::ReadFile(sound);
+  const std::string omega("\xA9\x03m\0e\0g\0a\0", 10);
+  const std::size_t at = bytes.find(omega);
+  ASSERT_NE(at, std::string::npos);
+  bytes[at] = '\x00';
+  bytes[at + 1] = '\xD8';  // a high surrogate with no low one after it
+  HiveRegistry hive(Write("surrogate.hive", bytes));
+  const std::string replaced = "\xEF\xBF\xBDmega";
+  EXPECT_EQ(probes::PrinterNamesFromRegistry(hive), (Strings{"Plain", replaced}));
+  KeyHandle key = 0;
+  ASSERT_EQ(hive.OpenKey(root::LocalMachine,
+                         "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\" + replaced,
+                         access::Read, key),
+            error::Success);
+  hive.CloseKey(key);
 }
 
 TEST_F(HiveDamage, LoopingKeysEndAtWindowsDepth) {

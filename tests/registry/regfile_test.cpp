@@ -352,6 +352,44 @@ TEST(RegFileLimits, HugeHexDataIsRefused) {
   EXPECT_NE(message.find("value data larger than"), std::string::npos) << message;
 }
 
+// The registry built from an export is bounded, not only the file: key
+// lines, value lines and the bytes of the values are counted as they are
+// read (here the same key and value again and again, so that the test itself
+// stays small), and the file is refused by name, leaving the registry empty.
+TEST(RegFileLimits, KeysValuesAndValueBytesAreCapped) {
+  const auto refusal = [](const std::string& text) {
+    MemoryRegistry reg(TextEncoding::Utf8);
+    try {
+      LoadRegText(reg, text, "many.reg");
+    } catch (const RegFileError& e) {
+      EXPECT_TRUE(reg.SubKeyNames(root::LocalMachine, "").empty());
+      return std::string(e.what());
+    }
+    return std::string();
+  };
+  std::string keys = "REGEDIT4\n";
+  for (std::size_t i = 0; i <= kMaxExportKeys; ++i) keys += "[HKEY_LOCAL_MACHINE\\K]\n";
+  EXPECT_EQ(refusal(keys), "many.reg:" + std::to_string(kMaxExportKeys + 2) + ": more than " +
+                               std::to_string(kMaxExportKeys) +
+                               " keys in the file, the limit for export files");
+  keys.resize(keys.size() - 2 * std::string("[HKEY_LOCAL_MACHINE\\K]\n").size());
+  EXPECT_EQ(refusal(keys), "");
+
+  std::string values = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n";
+  for (std::size_t i = 0; i <= kMaxExportValues; ++i) values += "\"a\"=\"\"\n";
+  EXPECT_NE(refusal(values).find("more than " + std::to_string(kMaxExportValues) + " values"),
+            std::string::npos);
+
+  // 8-bit text grows as UTF-8: the bytes stored count, not those of the file.
+  const std::string line = "\"a\"=\"" + std::string(1024 * 1024, '\xE9') + "\"\n";
+  std::string bytes = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n";
+  for (std::size_t i = 0; i <= kMaxExportValueBytes / (2 * 1024 * 1024); ++i) bytes += line;
+  ASSERT_LT(bytes.size(), kMaxExportBytes);
+  EXPECT_NE(refusal(bytes).find("more than " + std::to_string(kMaxExportValueBytes) +
+                                " bytes of value names and data"),
+            std::string::npos);
+}
+
 TEST(RegFileLimits, LongValueNameIsRefused) {
   EXPECT_EQ(ErrorOf(kV5 + "[HKLM\\S]\n\"" + std::string(16384, 'n') + "\"=\"x\"\n"),
             "t.reg:4: value name longer than 16383 characters");
