@@ -12,6 +12,7 @@
 
 #include "common/Unicode.h"
 #include "generation/DriverLookup.h"
+#include "generation/PrintQueues.h"
 #include "probes/Printers.h"
 #include "registry/HiveRegistry.h"
 #include "tests/support/HiveFixture.h"
@@ -249,6 +250,12 @@ TEST_F(HiveDamage, DamagedCellsAnswerInvalidData) {
       << listing.problems[0];
   EXPECT_NE(listing.problems[0].find("list.hive is damaged"), std::string::npos)
       << listing.problems[0];
+  // So does the listing of queues that list and generate --all read.
+  const auto queues = generation::ListQueues(hive);
+  EXPECT_TRUE(queues.queues.empty());
+  ASSERT_EQ(queues.problems.size(), 1u);
+  EXPECT_NE(queues.problems[0].find("Printers: subkey list unreadable"), std::string::npos)
+      << queues.problems[0];
 
   // A count below what the list holds: libhivex would list fewer keys (here
   // none) without a word.
