@@ -7,6 +7,7 @@
 #include "cli/Output.h"
 #include "cli/Terminal.h"
 #include "common/Exception.h"
+#include "common/PathWithin.h"
 #include "common/Unicode.h"
 #include "generation/DriverRegistration.h"
 #include "probes/NativeArch.h"
@@ -64,24 +65,12 @@ fs::path BelowIgnoringCase(const fs::path& windowsDir, std::initializer_list<con
   return at;
 }
 
-// Whether real (a canonical path) lies in root (canonical) or is root,
-// compared part by part: a sibling whose name starts like root is outside.
-bool Inside(const fs::path& real, const fs::path& root) {
-  auto r = root.begin();
-  auto p = real.begin();
-  for (; r != root.end(); ++r, ++p) {
-    if (r->empty() && std::next(r) == root.end()) break;  // a trailing separator
-    if (p == real.end() || *p != *r) return false;
-  }
-  return true;
-}
-
 // A hive of the Windows directory, refused when a link leads it out of there.
 std::string HiveInWindowsDir(const fs::path& windowsDir, const fs::path& hive) {
   std::error_code ec;
   const fs::path root = fs::canonical(windowsDir, ec);
   const fs::path real = ec ? fs::path() : fs::canonical(hive, ec);
-  if (!ec && !Inside(real, root)) {
+  if (!ec && !PathWithin(real, root)) {
     throw Exception("The hive " + TextOf(hive) +
                     " is a link that leads out of the Windows directory: it is not read");
   }

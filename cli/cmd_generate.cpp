@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <unordered_map>
 #include <map>
 #include <memory>
@@ -18,6 +19,7 @@
 #include "cli/Progress.h"
 #include "cli/Report.h"
 #include "common/ErrorText.h"
+#include "common/PathWithin.h"
 #include "common/Unicode.h"
 #include "generation/DriverRegistration.h"
 #include "generation/PrintQueues.h"
@@ -102,6 +104,56 @@ void RequireWindowsDirectory(const std::string& windowsDir) {
       "The Windows directory \"" + windowsDir + "\" given by --windows-dir is not a directory",
       {"--windows-dir names the folder that holds System32 (on a mounted disk, "
        "for example /mnt/win/Windows)"});
+}
+
+std::filesystem::path PathOf(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+// An --out inside the Windows folder that is read, or holding it, would
+// write into the source (its own files, a driver-store package copied into
+// itself): refused before anything is written.
+void RefuseOutAroundWindows(const std::string& out, const std::string& windowsDir) {
+  if (windowsDir.empty()) return;
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path windows = fs::canonical(PathOf(windowsDir), ec);
+  if (ec) return;
+  const fs::path target = fs::weakly_canonical(fs::absolute(PathOf(out), ec), ec);
+  if (ec) return;
+  const std::vector<std::string> hints = {
+      "give --out a folder outside the Windows directory, for example on another disk"};
+  if (PathWithin(target, windows)) {
+    throw Exception("The target directory " + Quoted(out) + " lies inside the Windows directory " +
+                        Quoted(windowsDir) + " that is read: nothing is written into the source",
+                    hints);
+  }
+  if (PathWithin(windows, target)) {
+    throw Exception("The target directory " + Quoted(out) + " holds the Windows directory " +
+                        Quoted(windowsDir) + " that is read: nothing is written around the source",
+                    hints);
+  }
+}
+
+// The first part of folder (below prefix, "/"-separated) that is a link, or
+// nothing: generate --all writes only into folders it makes, never through
+// a link that was there before.
+std::optional<std::string> LinkOnTheWay(const std::string& prefix, const std::string& folder) {
+  namespace fs = std::filesystem;
+  fs::path at = PathOf(prefix);
+  std::size_t start = 0;
+  while (start <= folder.size()) {
+    const auto slash = folder.find('/', start);
+    at /= PathOf(folder.substr(start, slash - start));
+    std::error_code ec;
+    if (fs::is_symlink(fs::symlink_status(at, ec))) {
+      const std::u8string text = at.u8string();
+      return std::string(text.begin(), text.end());
+    }
+    if (slash == std::string::npos) break;
+    start = slash + 1;
+  }
+  return std::nullopt;
 }
 
 // The driver-store package the registration names, or why there is none.
@@ -443,6 +495,19 @@ int RunAll(const Source& source, generation::HostServices& host, const Options& 
                                                   : EscapeControls(label)) +
                  " -> " + package.folder);
     }
+    if (const auto link = LinkOnTheWay(prefix, package.folder)) {
+      package.report.printer = package.subject.printer;
+      package.report.arch = package.arch;
+      package.report.driver = package.subject.driver;
+      const Exception refused("The folder " + Quoted(*link) +
+                                  " is a link: generate --all writes only into folders it makes, "
+                                  "so nothing was written there",
+                              {"remove the link, or give --out a new folder"});
+      PrintError(refused);
+      package.report.error = refused.what();
+      package.report.hints = refused.Hints();
+      continue;
+    }
     std::string dir = prefix + package.folder;
     if (host.Separator() != '/')
       std::replace(dir.begin() + static_cast<std::ptrdiff_t>(prefix.size()), dir.end(), '/',
@@ -579,6 +644,8 @@ void AddGenerateCommand(CLI::App& app, int& status) {
       source = OpenRegistry(o->source);
       archs = o->arch.Resolve(source, o->all);
       host = MakeSystemHost(o->source.windowsDir);
+      RefuseOutAroundWindows(
+          o->out, o->source.windowsDir.empty() ? host->WindowsDir() : o->source.windowsDir);
       host->SetByteProgress(
           [&progress](std::uint64_t done, std::uint64_t total) { progress.Bytes(done, total); });
     } catch (const UsageError&) {

@@ -107,6 +107,23 @@ check "a second --all of another architecture into the same folder is refused" r
 check "... with a hint" has "$work/err" "hint: give --out a new folder"
 check "... and the first index stays" json "$work/rescue/index.json" 'j["arch"] == "x86"'
 
+# --- nothing written into the disk read, nor through a link in --out.
+run generate --all --windows-dir "$windows" --out "$windows/System32/rescue"
+check "--out inside the Windows directory is refused" rc_is 1
+check "... before anything is written" bash -c "[ ! -e '$windows/System32/rescue' ]"
+check "... saying why" has "$work/err" "lies inside the Windows directory"
+run generate --driver "TP Output Gateway" --windows-dir "$windows/system32/.." --out "$work/mnt"
+check "--out holding the Windows directory is refused" rc_is 1
+run generate --driver "TP Output Gateway" --windows-dir "$windows" --out "$work/mnt/Windows.old"
+check "a sibling named like the Windows directory is no part of it" rc_is 3
+mkdir -p "$work/links" "$work/elsewhere"
+ln -s "$work/elsewhere" "$work/links/TP Output Gateway"
+run generate --all --windows-dir "$windows" --out "$work/links"
+check "a link named like a package folder fails that package" rc_is 1
+check "... nothing is written through it" bash -c "[ -z \"\$(ls -A '$work/elsewhere')\" ]"
+check "... saying so" has "$work/err" "is a link: generate --all writes only into folders it makes"
+check "... and the others are packaged" bash -c "[ -f '$work/links/TP Output Gateway PS/vormlan.inf' ]"
+
 # --- a hive that was not closed cleanly: said, logs named, read as it is.
 dirty="$work/dirty"
 mkdir -p "$dirty"
