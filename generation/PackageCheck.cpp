@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string_view>
@@ -213,6 +214,9 @@ class RequirementsReader {
         Problem("model " + model + " in " + Bracket(name) + " names no install section");
         continue;
       }
+      if (line.hasKey && models_.insert(unicode::Fold(line.key)).second) {
+        out_.models.push_back(line.key);
+      }
       if (!installs_.insert(unicode::Fold(install)).second) continue;
       const InfSection* section = InstallSection(install);
       if (section == nullptr) {
@@ -295,7 +299,7 @@ class RequirementsReader {
   const InfFile& inf_;
   Arch arch_;
   InfRequirements out_;
-  std::unordered_set<std::string> installs_, fileLists_, files_;
+  std::unordered_set<std::string> installs_, fileLists_, files_, models_;
 };
 
 // The folder's tree as Windows would see it: names matched without regard
@@ -311,6 +315,8 @@ class FolderIndex {
     std::vector<Entry> entries;
     std::unordered_map<std::string, std::size_t> byName;  // folded name -> entry
     std::string error;
+    std::vector<std::pair<std::string, std::string>>
+        sameButCase;  // names Windows cannot tell apart
   };
 
   explicit FolderIndex(fs::path root) : root_(std::move(root)) {}
@@ -342,6 +348,22 @@ class FolderIndex {
     return fs::path(std::u8string(utf8.begin(), utf8.end()));
   }
 
+  // The path of a file Missing found, as it is spelled on disk.
+  fs::path Found(const std::vector<std::string>& folders, const std::string& name) {
+    std::string key;
+    fs::path path = root_;
+    for (const auto& folder : folders) {
+      const Listing& listing = List(key, path);
+      path /= PathOf(listing.entries[listing.byName.at(unicode::Fold(folder))].name);
+      key += unicode::Fold(folder) + "\\";
+    }
+    const Listing& listing = List(key, path);
+    return path / PathOf(listing.entries[listing.byName.at(unicode::Fold(name))].name);
+  }
+
+  // Every folder listed so far, by its folded path below the root.
+  const std::unordered_map<std::string, Listing>& Listings() const { return listings_; }
+
  private:
   const Listing& List(const std::string& key, const fs::path& path) {
     auto [it, added] = listings_.try_emplace(key);
@@ -357,6 +379,7 @@ class FolderIndex {
       entry.file = entries->status(typeError).type() == fs::file_type::regular;
       auto [pos, isNew] =
           listing.byName.try_emplace(unicode::Fold(entry.name), listing.entries.size());
+      if (!isNew) listing.sameButCase.emplace_back(listing.entries[pos->second].name, entry.name);
       // Two names differing in case only: a file wins over anything else.
       if (!isNew && entry.file && !listing.entries[pos->second].file) {
         pos->second = listing.entries.size();
@@ -382,7 +405,50 @@ std::optional<std::string> ReadInf(const fs::path& path, std::string& bytes) {
   return std::nullopt;
 }
 
+// Whether a file is a PE image that the spooler or setup loads: driver DLLs,
+// print processors, monitors and their helpers.
+bool LoadedImage(const std::string& name) {
+  const std::string folded = unicode::Fold(name);
+  return folded.ends_with(".DLL") || folded.ends_with(".DRV") || folded.ends_with(".EXE");
+}
+
+std::string ReadHead(const fs::path& path, std::size_t bytes) {
+  std::ifstream in(path, std::ios::binary);
+  std::string head(bytes, '\0');
+  in.read(head.data(), static_cast<std::streamsize>(bytes));
+  head.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+  return head;
+}
+
 }  // namespace
+
+std::optional<std::string> PeMachineOf(std::string_view head) {
+  const auto le = [&](std::size_t at, std::size_t n) {
+    std::uint32_t v = 0;
+    for (std::size_t i = n; i-- > 0;) v = (v << 8) | static_cast<unsigned char>(head[at + i]);
+    return v;
+  };
+  if (head.size() < 0x40 || head.substr(0, 2) != "MZ") return std::nullopt;
+  const std::uint32_t pe = le(0x3C, 4);
+  if (pe > head.size() || head.size() - pe < 6 ||
+      head.substr(pe, 4) != std::string_view("PE\0\0", 4)) {
+    return std::nullopt;
+  }
+  const std::uint32_t machine = le(pe + 4, 2);
+  switch (machine) {
+    case 0x014C:
+      return "x86";
+    case 0x8664:
+      return "x64";
+    case 0xAA64:
+      return "arm64";
+    default: {
+      char text[32];
+      std::snprintf(text, sizeof text, "machine 0x%x", static_cast<unsigned>(machine));
+      return std::string(text);
+    }
+  }
+}
 
 InfRequirements RequirementsOf(const InfFile& inf, Arch arch) {
   return RequirementsReader(inf, arch).Read();
@@ -412,6 +478,7 @@ PackageCheckResult CheckPackage(const fs::path& dir, Arch arch) {
             [](const auto* a, const auto* b) { return a->name < b->name; });
   if (infs.empty()) return folderProblem("holds no INF file");
 
+  std::vector<std::pair<std::string, std::vector<std::string>>> driversOf;  // INF -> models
   for (const auto* entry : infs) {
     result.infs.push_back(entry->name);
     const auto problem = [&](std::string text) {
@@ -439,13 +506,52 @@ PackageCheckResult CheckPackage(const fs::path& dir, Arch arch) {
       if (const auto why = index.Missing(file.folders, file.name)) {
         problem("file " + Quote(DisplayPath(file.folders, file.name)) + " of " + file.origin + " " +
                 *why);
+        continue;
+      }
+      if (!LoadedImage(file.name)) continue;
+      const auto machine = PeMachineOf(ReadHead(index.Found(file.folders, file.name), 4096));
+      if (machine && *machine != InfoOf(arch).name) {
+        problem("file " + Quote(DisplayPath(file.folders, file.name)) + " is a PE image for " +
+                *machine + ", not " + std::string(InfoOf(arch).name) +
+                ": Windows of that architecture cannot load it");
       }
     }
+    if (!needs.models.empty()) driversOf.emplace_back(entry->name, std::move(needs.models));
     if (needs.catalog) {
       if (const auto why = index.Missing({}, *needs.catalog)) {
         problem("catalog file " + Quote(*needs.catalog) + " named in [Version] " + *why);
       }
     }
+  }
+  // INFs of different drivers in one folder: their files mix.
+  for (std::size_t i = 1; i < driversOf.size(); ++i) {
+    const auto& [first, firstModels] = driversOf.front();
+    const auto& [other, otherModels] = driversOf[i];
+    const bool shared = std::any_of(otherModels.begin(), otherModels.end(), [&](const auto& m) {
+      return std::any_of(firstModels.begin(), firstModels.end(),
+                         [&](const auto& n) { return unicode::EqualsIgnoreCase(m, n); });
+    });
+    if (!shared) {
+      folderProblem("the INFs of several drivers share the folder: " + Quote(first) + " installs " +
+                    Quote(firstModels.front()) + ", " + Quote(other) + " installs " +
+                    Quote(otherModels.front()) + "; their files would mix");
+    }
+  }
+  // Names Windows cannot hold side by side, in every folder looked at.
+  std::vector<std::string> clashes;
+  for (const auto& [key, listing] : index.Listings()) {
+    std::string folder = key;  // folded, as the index keeps it
+    std::replace(folder.begin(), folder.end(), '\\', '/');
+    for (const auto& [a, b] : listing.sameButCase) {
+      clashes.push_back(Quote(folder + a) + " and " + Quote(folder + b));
+    }
+  }
+  std::sort(clashes.begin(), clashes.end());
+  for (const auto& clash : clashes) {
+    folderProblem(
+        "names that differ only in letter case, which Windows cannot hold in one "
+        "folder: " +
+        clash);
   }
   return result;
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "generation/Architecture.h"
@@ -23,12 +24,18 @@ struct RequiredFile {
 // What one INF needs from its folder on an architecture, from its text alone.
 struct InfRequirements {
   std::vector<std::string> modelsSections;  // the models sections that exist
+  std::vector<std::string> models;          // the model (driver) names they list, each once
   std::vector<RequiredFile> files;          // each once, in the order first named
   std::optional<std::string> catalog;
   std::vector<std::string> problems;  // what is wrong with the text
 };
 
 InfRequirements RequirementsOf(const InfFile& inf, Arch arch);
+
+// The architecture of a PE image, from its first bytes: "x86", "x64",
+// "arm64", another machine's number ("machine 0x1c4"), or nothing for
+// bytes that are no PE image.
+std::optional<std::string> PeMachineOf(std::string_view head);
 
 struct PackageProblem {
   std::string inf;  // the INF's file name; empty for the folder itself
@@ -44,6 +51,11 @@ struct PackageCheckResult {
 // Checks every "*.inf" (case ignored) directly in dir. File names in the
 // folder are matched without regard to case, as on Windows. Never throws for
 // what it finds on disk: a missing or unreadable folder is a problem too.
+// Besides each INF's own needs, it refuses what Windows cannot install from
+// one folder: two names in a folder that differ only in letter case, INFs
+// of different drivers side by side, and a PE image (.dll, .drv, .exe) an
+// INF copies that is built for another architecture than the one checked.
+// Only the first 4 KiB of such a file are read.
 PackageCheckResult CheckPackage(const std::filesystem::path& dir, Arch arch);
 
 }  // namespace vormlan::generation

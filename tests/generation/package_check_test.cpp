@@ -251,3 +251,68 @@ TEST_F(PackageCheckTest, LinksLeadingOutAreNotFollowed) {
 
 }  // namespace
 }  // namespace vormlan::generation
+
+namespace vormlan::generation {
+namespace {
+
+// A PE image's first bytes: "MZ", the offset of "PE\0\0" at 0x3C, the machine.
+std::string PeImage(std::uint16_t machine) {
+  std::string bytes(0x200, '\0');
+  bytes[0] = 'M';
+  bytes[1] = 'Z';
+  bytes[0x3C] = '\x80';
+  bytes.replace(0x80, 4, std::string("PE\0\0", 4));
+  bytes[0x84] = static_cast<char>(machine & 0xFF);
+  bytes[0x85] = static_cast<char>(machine >> 8);
+  return bytes;
+}
+
+TEST(PeMachine, ReadsTheMachineOfAnImageAndNothingElse) {
+  EXPECT_EQ(PeMachineOf(PeImage(0x014C)), "x86");
+  EXPECT_EQ(PeMachineOf(PeImage(0x8664)), "x64");
+  EXPECT_EQ(PeMachineOf(PeImage(0xAA64)), "arm64");
+  EXPECT_EQ(PeMachineOf(PeImage(0x01C4)), "machine 0x1c4");
+  EXPECT_EQ(PeMachineOf("placeholder"), std::nullopt);
+  // A header offset past the bytes read, or no PE signature there.
+  std::string far = PeImage(0x8664);
+  far[0x3C] = '\x7F';
+  far[0x3D] = '\x7F';
+  EXPECT_EQ(PeMachineOf(far), std::nullopt);
+  EXPECT_EQ(PeMachineOf(PeImage(0x8664).substr(0, 0x84)), std::nullopt);
+}
+
+TEST_F(PackageCheckTest, RefusesWhatWindowsCannotInstallFromOneFolder) {
+  // x86 images under an x64 INF: the package of another architecture.
+  WriteX64Package(kX64Inf);
+  Write("drivers/kelui.dll", PeImage(0x014C));
+  Write("drivers/AMD64/kelsrc.dll", PeImage(0x8664));
+  EXPECT_EQ(Problems(Arch::X64),
+            Names{"kel.inf: file \"Drivers/kelui.dll\" is a PE image for x86, not x64: Windows "
+                  "of that architecture cannot load it"});
+
+  // Two names that differ only in case, in the folder and in a subfolder.
+  Write("drivers/kelui.dll", PeImage(0x8664));
+  Write("KEL.GPD");
+  Write("drivers/KELUI.DLL", PeImage(0x8664));
+  auto problems = Problems(Arch::X64);
+  ASSERT_EQ(problems.size(), 2u) << problems[0];
+  EXPECT_NE(problems[0].find("differ only in letter case"), std::string::npos) << problems[0];
+  EXPECT_NE(problems[0].find("\"DRIVERS/KELUI.DLL\" and \"DRIVERS/kelui.dll\""), std::string::npos)
+      << problems[0];
+  EXPECT_NE(problems[1].find("\"KEL.GPD\" and \"Kel.gpd\""), std::string::npos) << problems[1];
+}
+
+TEST_F(PackageCheckTest, RefusesTheInfsOfSeveralDriversButNotTwoOfOne) {
+  WriteX64Package(kX64Inf);
+  std::string other = kX64Inf;
+  other.replace(other.find("Kel Laser"), 9, "Kel Other");
+  Write("other.inf", other);
+  EXPECT_EQ(Problems(Arch::X64), Names{": the INFs of several drivers share the folder: "
+                                       "\"kel.inf\" installs \"Kel Laser\", \"other.inf\" "
+                                       "installs \"Kel Other\"; their files would mix"});
+  Write("other.inf", kX64Inf);
+  EXPECT_EQ(Problems(Arch::X64), Names{});
+}
+
+}  // namespace
+}  // namespace vormlan::generation
