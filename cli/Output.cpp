@@ -107,35 +107,6 @@ void Warning(std::string_view text) {
   if (!quietMode) Err().Line("warning: " + EscapeControls(text));
 }
 
-std::string EscapeControls(std::string_view text) {
-  static const char kHex[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    switch (c) {
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (u < 0x20 || u == 0x7F) {
-          out += "\\x";
-          out += kHex[u >> 4];
-          out += kHex[u & 0xF];
-        } else {
-          out += c;
-        }
-    }
-  }
-  return out;
-}
-
 std::string EscapeMessage(std::string_view message) {
   // The system's text of a registry error, up to and with its last CR LF.
   std::size_t trusted = 0;

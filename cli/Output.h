@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/Escape.h"
+
 namespace vormlan::cli {
 
 class Stream {
@@ -61,9 +63,7 @@ bool IsQuiet();
 void Note(std::string_view text);
 void Warning(std::string_view text);
 
-// A message as one line: control characters written as C escapes ("\n",
-// "\t", "\x01"), so that a name holding a line break cannot pass for two.
-std::string EscapeControls(std::string_view text);
+using vormlan::EscapeControls;  // common/Escape.h
 
 // An error message as standard error shows it: control characters escaped as
 // EscapeControls does, but for the line breaks the message is built with,

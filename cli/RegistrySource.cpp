@@ -253,8 +253,9 @@ std::vector<Arch> ArchOption::Resolve(const Source& source, bool several) const 
     Arch arch = Arch::X86;
     std::string why;
     if (source.live) {
-      const auto native = probes::NativeArchName();
-      if (native) arch = generation::ParseArch(*native).value_or(Arch::X86);
+      if (const auto native = probes::NativeMachine()) {
+        arch = generation::ArchOfMachine(*native).value_or(Arch::X86);
+      }
       if (arch != Arch::X86) why = "the architecture Windows runs on";
     } else {
       const auto processor = ProcessorArchitecture(*source.registry);

@@ -17,12 +17,13 @@ struct ArchInfo {
   std::string_view environment;  // the print environment's key name
   std::string_view storeFolder;  // folder below System32\Spool\Drivers
   std::string_view decoration;   // models decoration; empty: none is written
+  unsigned peMachine;            // IMAGE_FILE_MACHINE_* of its PE images
 };
 
 inline constexpr std::array<ArchInfo, 3> kArchitectures = {{
-    {Arch::X86, "x86", "Windows NT x86", "w32x86", ""},
-    {Arch::X64, "x64", "Windows x64", "x64", "NTamd64"},
-    {Arch::Arm64, "arm64", "Windows ARM64", "arm64", "NTarm64"},
+    {Arch::X86, "x86", "Windows NT x86", "w32x86", "", 0x014C},
+    {Arch::X64, "x64", "Windows x64", "x64", "NTamd64", 0x8664},
+    {Arch::Arm64, "arm64", "Windows ARM64", "arm64", "NTarm64", 0xAA64},
 }};
 
 constexpr const ArchInfo& InfoOf(Arch arch) {
@@ -30,6 +31,15 @@ constexpr const ArchInfo& InfoOf(Arch arch) {
     if (info.arch == arch) return info;
   }
   return kArchitectures[0];
+}
+
+// The architecture whose PE images carry machine (IMAGE_FILE_MACHINE_*), or
+// nothing.
+constexpr std::optional<Arch> ArchOfMachine(unsigned machine) {
+  for (const auto& info : kArchitectures) {
+    if (info.peMachine == machine) return info.arch;
+  }
+  return std::nullopt;
 }
 
 // The architecture named on the command line ("x86", "x64", "arm64"; case

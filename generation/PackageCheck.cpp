@@ -422,7 +422,7 @@ std::string ReadHead(const fs::path& path, std::size_t bytes) {
 
 }  // namespace
 
-std::optional<std::string> PeMachineOf(std::string_view head) {
+std::optional<unsigned> PeMachineOf(std::string_view head) {
   const auto le = [&](std::size_t at, std::size_t n) {
     std::uint32_t v = 0;
     for (std::size_t i = n; i-- > 0;) v = (v << 8) | static_cast<unsigned char>(head[at + i]);
@@ -434,20 +434,7 @@ std::optional<std::string> PeMachineOf(std::string_view head) {
       head.substr(pe, 4) != std::string_view("PE\0\0", 4)) {
     return std::nullopt;
   }
-  const std::uint32_t machine = le(pe + 4, 2);
-  switch (machine) {
-    case 0x014C:
-      return "x86";
-    case 0x8664:
-      return "x64";
-    case 0xAA64:
-      return "arm64";
-    default: {
-      char text[32];
-      std::snprintf(text, sizeof text, "machine 0x%x", static_cast<unsigned>(machine));
-      return std::string(text);
-    }
-  }
+  return le(pe + 4, 2);
 }
 
 InfRequirements RequirementsOf(const InfFile& inf, Arch arch) {
@@ -510,10 +497,13 @@ PackageCheckResult CheckPackage(const fs::path& dir, Arch arch) {
       }
       if (!LoadedImage(file.name)) continue;
       const auto machine = PeMachineOf(ReadHead(index.Found(file.folders, file.name), 4096));
-      if (machine && *machine != InfoOf(arch).name) {
+      if (machine && *machine != InfoOf(arch).peMachine) {
+        const auto other = ArchOfMachine(*machine);
+        char number[32];
+        std::snprintf(number, sizeof number, "machine 0x%x", *machine);
         problem("file " + Quote(DisplayPath(file.folders, file.name)) + " is a PE image for " +
-                *machine + ", not " + std::string(InfoOf(arch).name) +
-                ": Windows of that architecture cannot load it");
+                (other ? std::string(InfoOf(*other).name) : std::string(number)) + ", not " +
+                std::string(InfoOf(arch).name) + ": Windows of that architecture cannot load it");
       }
     }
     if (!needs.models.empty()) driversOf.emplace_back(entry->name, std::move(needs.models));

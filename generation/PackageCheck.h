@@ -32,10 +32,9 @@ struct InfRequirements {
 
 InfRequirements RequirementsOf(const InfFile& inf, Arch arch);
 
-// The architecture of a PE image, from its first bytes: "x86", "x64",
-// "arm64", another machine's number ("machine 0x1c4"), or nothing for
-// bytes that are no PE image.
-std::optional<std::string> PeMachineOf(std::string_view head);
+// The machine (IMAGE_FILE_MACHINE_*) of a PE image, from its first bytes, or
+// nothing for bytes that are no PE image.
+std::optional<unsigned> PeMachineOf(std::string_view head);
 
 struct PackageProblem {
   std::string inf;  // the INF's file name; empty for the folder itself

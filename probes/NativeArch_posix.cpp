@@ -4,7 +4,7 @@
 
 namespace vormlan::probes {
 
-std::optional<std::string_view> NativeArchName() {
+std::optional<unsigned> NativeMachine() {
   return std::nullopt;
 }
 

@@ -11,7 +11,7 @@ using IsWow64Process2Fn = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
 
 }  // namespace
 
-std::optional<std::string_view> NativeArchName() {
+std::optional<unsigned> NativeMachine() {
   // Windows 10 1709 and later: the machine of the system itself, also for a
   // program that runs emulated.
   if (HMODULE kernel = GetModuleHandleW(L"kernel32.dll"); kernel != nullptr) {
@@ -20,18 +20,18 @@ std::optional<std::string_view> NativeArchName() {
     USHORT process = 0;
     USHORT native = 0;
     if (isWow64Process2 != nullptr && isWow64Process2(GetCurrentProcess(), &process, &native)) {
-      if (const auto name = ArchNameOfMachine(native)) return name;
+      if (native != 0) return native;
     }
   }
   SYSTEM_INFO info{};
   GetNativeSystemInfo(&info);
   switch (info.wProcessorArchitecture) {
     case PROCESSOR_ARCHITECTURE_INTEL:
-      return "x86";
+      return 0x014Cu;
     case PROCESSOR_ARCHITECTURE_AMD64:
-      return "x64";
+      return 0x8664u;
     case 12:  // PROCESSOR_ARCHITECTURE_ARM64
-      return "arm64";
+      return 0xAA64u;
     default:
       return std::nullopt;
   }

@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "common/Escape.h"
 #include "common/Unicode.h"
 #include "registry/ControlSet.h"
 #include "registry/ErrorTexts.h"
@@ -157,23 +158,6 @@ std::string NameText(std::string_view raw, bool latin) {
   return text;
 }
 
-// Control characters of a key name as C escapes, for messages.
-std::string Printable(std::string_view text) {
-  static const char kHex[] = "0123456789abcdef";
-  std::string out;
-  for (const char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u == 0x7F) {
-      out += "\\x";
-      out += kHex[u >> 4];
-      out += kHex[u & 0xF];
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 std::optional<std::string> DirtyNote(const std::string& file) {
@@ -265,7 +249,7 @@ struct HiveRegistry::Impl {
     for (const auto& name : mountNames) path += "\\" + name;
     const auto it = paths.find(node);
     if (it != paths.end()) path += it->second;
-    return Printable(path);
+    return EscapeControls(path);
   }
 
   // Remembers what is damaged (in the key node, when known) for ErrorText.

@@ -268,10 +268,10 @@ std::string PeImage(std::uint16_t machine) {
 }
 
 TEST(PeMachine, ReadsTheMachineOfAnImageAndNothingElse) {
-  EXPECT_EQ(PeMachineOf(PeImage(0x014C)), "x86");
-  EXPECT_EQ(PeMachineOf(PeImage(0x8664)), "x64");
-  EXPECT_EQ(PeMachineOf(PeImage(0xAA64)), "arm64");
-  EXPECT_EQ(PeMachineOf(PeImage(0x01C4)), "machine 0x1c4");
+  EXPECT_EQ(PeMachineOf(PeImage(0x014C)), 0x014Cu);
+  EXPECT_EQ(PeMachineOf(PeImage(0x8664)), 0x8664u);
+  EXPECT_EQ(PeMachineOf(PeImage(0xAA64)), 0xAA64u);
+  EXPECT_EQ(PeMachineOf(PeImage(0x01C4)), 0x01C4u);
   EXPECT_EQ(PeMachineOf("placeholder"), std::nullopt);
   // A header offset past the bytes read, or no PE signature there.
   std::string far = PeImage(0x8664);
