@@ -531,7 +531,8 @@ PackageCheckResult CheckPackage(const fs::path& dir, Arch arch) {
   std::vector<std::string> clashes;
   for (const auto& [key, listing] : index.Listings()) {
     std::string folder = key;  // folded, as the index keeps it
-    std::replace(folder.begin(), folder.end(), '\\', '/');
+    std::replace(folder.begin(), folder.end(), '\\',
+                 static_cast<char>(fs::path::preferred_separator));
     for (const auto& [a, b] : listing.sameButCase) {
       clashes.push_back(Quote(folder + a) + " and " + Quote(folder + b));
     }

@@ -282,24 +282,29 @@ TEST(PeMachine, ReadsTheMachineOfAnImageAndNothingElse) {
 }
 
 TEST_F(PackageCheckTest, RefusesWhatWindowsCannotInstallFromOneFolder) {
+  const std::string sep(1, static_cast<char>(fs::path::preferred_separator));
   // x86 images under an x64 INF: the package of another architecture.
   WriteX64Package(kX64Inf);
   Write("drivers/kelui.dll", PeImage(0x014C));
   Write("drivers/AMD64/kelsrc.dll", PeImage(0x8664));
   EXPECT_EQ(Problems(Arch::X64),
-            Names{"kel.inf: file \"Drivers/kelui.dll\" is a PE image for x86, not x64: Windows "
-                  "of that architecture cannot load it"});
+            Names{"kel.inf: file \"Drivers" + sep +
+                  "kelui.dll\" is a PE image for x86, not x64: Windows of that architecture "
+                  "cannot load it"});
 
-  // Two names that differ only in case, in the folder and in a subfolder.
+#ifndef _WIN32
+  // Two names that differ only in case, in the folder and in a subfolder (a
+  // Windows file system cannot hold them: a copy from another disk can).
   Write("drivers/kelui.dll", PeImage(0x8664));
   Write("KEL.GPD");
   Write("drivers/KELUI.DLL", PeImage(0x8664));
-  auto problems = Problems(Arch::X64);
-  ASSERT_EQ(problems.size(), 2u) << problems[0];
+  const auto problems = Problems(Arch::X64);
+  ASSERT_EQ(problems.size(), 2u) << testing::PrintToString(problems);
   EXPECT_NE(problems[0].find("differ only in letter case"), std::string::npos) << problems[0];
   EXPECT_NE(problems[0].find("\"DRIVERS/KELUI.DLL\" and \"DRIVERS/kelui.dll\""), std::string::npos)
       << problems[0];
   EXPECT_NE(problems[1].find("\"KEL.GPD\" and \"Kel.gpd\""), std::string::npos) << problems[1];
+#endif
 }
 
 TEST_F(PackageCheckTest, RefusesTheInfsOfSeveralDriversButNotTwoOfOne) {
