@@ -515,8 +515,12 @@ PackageCheckResult CheckPackage(const fs::path& dir, Arch arch) {
   }
   // INFs of different drivers in one folder: their files mix.
   for (std::size_t i = 1; i < driversOf.size(); ++i) {
-    const auto& [first, firstModels] = driversOf.front();
-    const auto& [other, otherModels] = driversOf[i];
+    // Plain references: a lambda may not capture structured bindings in
+    // every compiler the project builds with.
+    const std::string& first = driversOf.front().first;
+    const std::vector<std::string>& firstModels = driversOf.front().second;
+    const std::string& other = driversOf[i].first;
+    const std::vector<std::string>& otherModels = driversOf[i].second;
     const bool shared = std::any_of(otherModels.begin(), otherModels.end(), [&](const auto& m) {
       return std::any_of(firstModels.begin(), firstModels.end(),
                          [&](const auto& n) { return unicode::EqualsIgnoreCase(m, n); });
