@@ -159,7 +159,7 @@ void AddListCommand(CLI::App& app, int& status) {
       }
 #endif
       if (!source.live) {
-        auto listing = generation::ListQueues(*source.registry);
+        auto listing = generation::ListQueues(*source.registry, o->drivers);
         for (auto& q : listing.queues) {
           queues.push_back({std::move(q.name), std::move(q.driverName), std::move(q.port)});
         }

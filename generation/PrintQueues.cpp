@@ -28,8 +28,8 @@ std::string Failure(RegistryApi& api, long rc) {
 }
 
 // Reads the queues of one Printers key; false when the key is not there.
-bool ReadQueues(RegistryApi& api, const char* path, bool software, std::vector<PrintQueue>& out,
-                std::vector<std::string>& problems) {
+bool ReadQueues(RegistryApi& api, const char* path, bool software, bool details,
+                std::vector<PrintQueue>& out, std::vector<std::string>& problems) {
   const std::string where = std::string("HKEY_LOCAL_MACHINE") + path;
   KeyHandle handle = 0;
   const long opened =
@@ -56,8 +56,10 @@ bool ReadQueues(RegistryApi& api, const char* path, bool software, std::vector<P
         rc == registry::error::Success) {
       const registry::RegKey printer(api, printerHandle);
       q.name = Text(api, printer.Get(), "Name");
-      q.driverName = Text(api, printer.Get(), "Printer Driver");
-      q.port = Text(api, printer.Get(), "Port");
+      if (details) {
+        q.driverName = Text(api, printer.Get(), "Printer Driver");
+        q.port = Text(api, printer.Get(), "Port");
+      }
     } else {
       problems.push_back(where + "\\" + key + ": the key cannot be opened (" + Failure(api, rc) +
                          ")");
@@ -84,11 +86,13 @@ std::string PrinterKeyName(const std::string& printerName) {
   return name;
 }
 
-QueueListing ListQueues(RegistryApi& api) {
+QueueListing ListQueues(RegistryApi& api, bool details) {
   QueueListing listing;
-  listing.systemKey = ReadQueues(api, kSystemPrintersKey, false, listing.queues, listing.problems);
+  listing.systemKey =
+      ReadQueues(api, kSystemPrintersKey, false, details, listing.queues, listing.problems);
   std::vector<PrintQueue> software;
-  listing.softwareKey = ReadQueues(api, kSoftwarePrintersKey, true, software, listing.problems);
+  listing.softwareKey =
+      ReadQueues(api, kSoftwarePrintersKey, true, details, software, listing.problems);
   if (software.empty()) return listing;
   std::unordered_map<std::string, std::size_t> byKey;
   byKey.reserve(listing.queues.size());
