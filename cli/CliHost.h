@@ -29,6 +29,9 @@ class CliHost : public generation::HostServices {
   CopyResult CopyFileNoOverwrite(const std::string& source, const std::string& dest) override {
     return files_.CopyFileNoOverwrite(source, dest);
   }
+  CopyResult CopyFileReplacing(const std::string& source, const std::string& dest) override {
+    return files_.CopyFileReplacing(source, dest);
+  }
   std::optional<bool> SameContent(const std::string& source, const std::string& dest) override {
     return files_.SameContent(source, dest);
   }
@@ -45,6 +48,14 @@ class CliHost : public generation::HostServices {
                                             std::size_t maxBytes) override {
     return files_.ReadSourceFile(source, maxBytes);
   }
+  std::optional<std::vector<DirectoryEntry>> ListTargetDirectory(const std::string& dir) override {
+    return files_.ListTargetDirectory(dir);
+  }
+  std::optional<std::string> ReadTargetFile(const std::string& path,
+                                            std::size_t maxBytes) override {
+    return files_.ReadTargetFile(path, maxBytes);
+  }
+  bool TargetIgnoresCase() const override { return files_.TargetIgnoresCase(); }
   std::optional<std::string> ChooseDirectory(const std::string&) override { return outDir_; }
   void ShowPlainMessage(const std::string& text) override {
     if (message_) message_(text);

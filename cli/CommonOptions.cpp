@@ -3,6 +3,7 @@
 #include "cli/Commands.h"
 #include "cli/Output.h"
 #include "common/ErrorText.h"
+#include "generation/FolderCheck.h"
 
 namespace vormlan::cli {
 
@@ -80,7 +81,14 @@ void RequireOption(const CLI::App& command, const std::string& name, const std::
 }
 
 void PrintError(const std::exception& error) {
-  Err().Line(EscapeMessage(ErrorBoxText(error.what())));
+  if (const auto* mixed = dynamic_cast<const generation::MixedFolderError*>(&error)) {
+    // Its lines are ours; what they quote is escaped line by line.
+    Err().Line(EscapeControls(mixed->Heading()));
+    for (const auto& c : mixed->Conflicts())
+      Err().Line("  " + EscapeControls(c.name + ": " + c.why));
+  } else {
+    Err().Line(EscapeMessage(ErrorBoxText(error.what())));
+  }
   if (const auto* e = dynamic_cast<const Exception*>(&error)) {
     // One line each, whatever the names they quote hold.
     for (const auto& hint : e->Hints()) Err().Line("hint: " + EscapeControls(hint));

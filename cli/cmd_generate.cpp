@@ -7,6 +7,7 @@
 #include <optional>
 #include <unordered_map>
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,6 +49,7 @@ struct Options {
   InfEncodingOption encoding;
   bool json = false;
   bool quiet = false;
+  bool replace = false;
 };
 
 // Where the messages of one run go: standard output, unless --json or
@@ -201,13 +203,14 @@ StoreChoice FindStorePackage(const Subject& subject, const generation::Environme
 }
 
 void RunStore(generation::HostServices& host, const std::string& outDir, Arch arch,
-              const StoreChoice& choice, RunReport& report, const Messages& messages) {
+              const StoreChoice& choice, bool replace, RunReport& report,
+              const Messages& messages) {
   report.source = "store";
   report.version = choice.driver->version;
   report.outDir = outDir;
   report.infFile = choice.location->infName;
   CliHost cli(host, outDir, nullptr);
-  const auto copied = generation::CopyStorePackage(cli, *choice.location, outDir, arch);
+  const auto copied = generation::CopyStorePackage(cli, *choice.location, outDir, arch, replace);
   report.copied = copied.copied;
   report.kept = copied.kept;
   report.differing = copied.differing;
@@ -241,6 +244,7 @@ void RunComposed(registry::RegistryApi& registry, generation::HostServices& host
   generation::PackageOptions options;
   options.arch = report.arch;
   options.infEncoding = o.encoding.Get();
+  options.replace = o.replace;
   options.onFile = [&progress, &o](std::size_t i, std::size_t n, const std::string& name) {
     if (!o.all) progress.Step(i, n, name);
   };
@@ -311,7 +315,7 @@ void RunOne(registry::RegistryApi& registry, generation::HostServices& host, Sub
       }
       if (choice.location) {
         if (o.from == "auto") messages.Say("source: the driver store's own package");
-        RunStore(host, outDir, report.arch, choice, report, messages);
+        RunStore(host, outDir, report.arch, choice, o.replace, report, messages);
       } else if (o.from == "store") {
         auto hints = subject.printer.empty() ? std::vector<std::string>()
                                              : LookupHints(registry, subject.printer, arch);
@@ -363,24 +367,47 @@ nlohmann::ordered_json ArchJson(const std::vector<Arch>& archs) {
 }
 
 // A second rescue into the folder of another one would mix them: refused
-// before anything is written, unless the index there is of the same kind.
-void RefuseForeignIndex(const std::string& indexPath, const nlohmann::ordered_json& arch,
-                        const std::string& from) {
-  std::ifstream in(std::filesystem::path(std::u8string(indexPath.begin(), indexPath.end())),
-                   std::ios::binary);
-  if (!in) return;
+// before anything is written, unless the index there describes the same
+// rescue (architectures, source and package folders), as a rerun does.
+// A summary without an index is another file of that name.
+void RefuseForeignIndex(const std::string& prefix, const nlohmann::ordered_json& arch,
+                        const std::string& from, const std::set<std::string>& folders) {
+  const std::string indexPath = prefix + kIndexFile;
+  const std::string summaryPath = prefix + kSummaryFile;
+  const std::vector<std::string> hints = {
+      "give --out a new folder, or --replace to write this run's packages and index there "
+      "(nothing else is removed)"};
+  std::error_code ec;
+  std::ifstream in(PathOf(indexPath), std::ios::binary);
+  if (!in) {
+    if (std::filesystem::symlink_status(PathOf(summaryPath), ec).type() !=
+        std::filesystem::file_type::not_found) {
+      throw Exception("The folder holds a " + std::string(kSummaryFile) +
+                          " that is not of a rescue: " + Quoted(summaryPath),
+                      hints);
+    }
+    return;
+  }
   nlohmann::ordered_json old;
   try {
     old = nlohmann::ordered_json::parse(in);
   } catch (const std::exception&) {
     old = nullptr;
   }
+  std::set<std::string> oldFolders;
+  if (old.is_object() && old.contains("drivers") && old["drivers"].is_array()) {
+    for (const auto& driver : old["drivers"]) {
+      if (driver.is_object() && driver.contains("folder") && driver["folder"].is_string()) {
+        oldFolders.insert(driver["folder"].get<std::string>());
+      }
+    }
+  }
   if (old.is_object() && old.value("arch", nlohmann::ordered_json()) == arch &&
-      old.value("source", std::string()) == from) {
+      old.value("source", std::string()) == from && oldFolders == folders) {
     return;
   }
   throw Exception("The folder already holds the index of another rescue: " + Quoted(indexPath),
-                  {"give --out a new folder; its packages would be mixed with this run's"});
+                  hints);
 }
 
 // generate --all: every registered driver of each architecture, and every
@@ -393,10 +420,6 @@ int RunAll(const Source& source, generation::HostServices& host, const Options& 
   std::string prefix = root;
   if (prefix.back() != '/' && prefix.back() != host.Separator()) prefix += host.Separator();
   const nlohmann::ordered_json archJson = ArchJson(archs);
-  RefuseForeignIndex(prefix + kIndexFile, archJson, o.from);
-  if (const auto reason = host.CreateDirectoryTree(root)) {
-    throw Exception("Cannot create directory " + Quoted(host.DisplayPath(root)) + ": " + *reason);
-  }
   const auto listing = generation::ListQueues(registry);
   const auto& queues = listing.queues;
   // A damaged Printers key: said, the drivers packaged all the same, exit 1.
@@ -482,6 +505,15 @@ int RunAll(const Source& source, generation::HostServices& host, const Options& 
       }
       packages.push_back({arch, folderOf(d.name), {std::string(), d.name}, {}, {}});
     }
+  }
+
+  if (!o.replace) {
+    std::set<std::string> folders;
+    for (const auto& package : packages) folders.insert(package.folder);
+    RefuseForeignIndex(prefix, archJson, o.from, folders);
+  }
+  if (const auto reason = host.CreateDirectoryTree(root)) {
+    throw Exception("Cannot create directory " + Quoted(host.DisplayPath(root)) + ": " + *reason);
   }
 
   for (std::size_t p = 0; p < packages.size(); ++p) {
@@ -593,7 +625,11 @@ void AddGenerateCommand(CLI::App& app, int& status) {
   cmd->footer(
       "Copies the driver's files into --out (created with its parents) and writes vormlan.inf "
       "beside them, or with --source store copies the driver store's own, signed package. "
-      "Files already in --out are never replaced; they are listed as kept.\n"
+      "Files already in --out that are the driver's own are kept. A folder that holds another "
+      "package (a file that differs from the driver's, an INF of another driver or "
+      "architecture, a name that differs only in letter case) is refused before anything is "
+      "written; --replace writes the package's files over those there and removes nothing "
+      "else.\n"
       "--driver NAME packages a registered driver that no printer needs to use.\n"
       "With --all, every driver registered for the architecture and every printer's driver goes "
       "into a folder of its own below --out, named after the driver (printers sharing a driver "
@@ -623,6 +659,9 @@ void AddGenerateCommand(CLI::App& app, int& status) {
   cmd->add_flag("--json", o->json,
                 "Print one JSON object (with --all, the index) instead of messages");
   cmd->add_flag("--quiet,-q", o->quiet, kQuietHelp);
+  cmd->add_flag("--replace", o->replace,
+                "Write the package over one already in --out: its files replace those there "
+                "(through a temporary file each), nothing else is removed");
   cmd->callback([cmd, o, &status] {
     RequireNoExtras(*cmd);
     if (int(o->all) + int(!o->printer.empty()) + int(!o->driver.empty()) != 1) {

@@ -71,6 +71,17 @@ class HostServices {
   // file, is not copied (Failed, with the reason).
   virtual CopyResult CopyFileNoOverwrite(const std::string& source, const std::string& dest) = 0;
 
+  // As CopyFileNoOverwrite, but a file already at dest is replaced, through
+  // the same temporary file moved into place only when complete: dest holds
+  // either its old bytes or all of source's, never part of either. A folder
+  // or a link at dest is not replaced (Failed). Hosts that cannot replace
+  // say so (Failed).
+  virtual CopyResult CopyFileReplacing(const std::string& source, const std::string& dest) {
+    (void)source;
+    (void)dest;
+    return {CopyResult::Kind::Failed, "this host does not replace files"};
+  }
+
   // Whether the files at source (a source path) and dest (a target path)
   // hold the same bytes; nothing when either cannot be read.
   virtual std::optional<bool> SameContent(const std::string& source, const std::string& dest) = 0;
@@ -100,6 +111,23 @@ class HostServices {
   // most maxBytes that can be read; nothing otherwise.
   virtual std::optional<std::string> ReadSourceFile(const std::string& source,
                                                     std::size_t maxBytes) = 0;
+
+  // The entries of dir (a target path), as ListDirectory gives them: links
+  // are Other and never followed. Nothing when dir is not there or cannot be
+  // read. By default the source listing, for hosts whose paths are one kind.
+  virtual std::optional<std::vector<DirectoryEntry>> ListTargetDirectory(const std::string& dir) {
+    return ListDirectory(dir);
+  }
+
+  // The bytes of path (a target path) when it is a regular file of at most
+  // maxBytes that can be read; nothing otherwise.
+  virtual std::optional<std::string> ReadTargetFile(const std::string& path, std::size_t maxBytes) {
+    return ReadSourceFile(path, maxBytes);
+  }
+
+  // Whether the target's file system takes names that differ only in letter
+  // case for one name, as Windows' does.
+  virtual bool TargetIgnoresCase() const { return true; }
 
   // The name of the folder that hosts may keep their temporary files in
   // inside a target folder while a run lasts; never part of a package.

@@ -24,6 +24,8 @@ namespace vormlan::generation {
 // with an InfParseError that names it. Real INFs, the largest printer INFs
 // included, stay far below: a few MiB of text and some 100,000 lines.
 //
+// The size of an INF file that is read at all.
+inline constexpr std::size_t kMaxInfFileBytes = std::size_t{64} * 1024 * 1024;
 // The text of every key and field together, after the strings are put in.
 inline constexpr std::size_t kMaxInfTextBytes = std::size_t{64} * 1024 * 1024;
 // Lines within sections, over the whole file.

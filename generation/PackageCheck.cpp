@@ -17,10 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::string_view kPrinterClassGuid = "{4D36E979-E325-11CE-BFC1-08002BE10318}";
-// Larger INF files are not read: no driver needs one, and a hostile folder
-// could hold anything under that name.
-constexpr std::uintmax_t kMaxInfSize = std::uintmax_t{64} << 20;
-
 std::string Quote(std::string_view text) {
   return "\"" + std::string(text) + "\"";
 }
@@ -398,7 +394,7 @@ std::optional<std::string> ReadInf(const fs::path& path, std::string& bytes) {
   std::error_code ec;
   const auto size = fs::file_size(path, ec);
   if (ec) return "cannot be read: " + ec.message();
-  if (size > kMaxInfSize) return "is larger than 64 MiB, too large for an INF file";
+  if (size > kMaxInfFileBytes) return "is larger than 64 MiB, too large for an INF file";
   std::ifstream in(path, std::ios::binary);
   bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   if (!in.good() && !in.eof()) return "cannot be read";

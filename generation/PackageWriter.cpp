@@ -1,6 +1,7 @@
 #include "generation/PackageWriter.h"
 
 #include "common/Exception.h"
+#include "generation/FolderCheck.h"
 
 namespace vormlan::generation {
 namespace {
@@ -35,24 +36,45 @@ PackageResult WriteDriverPackage(HostServices& host, DriverVersion driverVersion
   }
   const std::string& dir = *chosen;
   if (dir.empty()) throw Exception("Unable to create directory");
+  const auto& names = driverFiles.Items();
+  const std::string infBytes = InfBytes(infLines, options.textEncoding, options.infEncoding);
+
+  // A folder holding another package is left alone, unless told to replace.
+  FolderPlan plan;
+  plan.infName = kInfFileName;
+  plan.infBytes = infBytes;
+  plan.arch = options.arch;
+  for (const auto& name : names) {
+    if (name.empty()) continue;
+    PlannedFile file{name, {}};
+    for (const auto& folder : sources) file.sources.push_back(folder + name);
+    plan.files.push_back(std::move(file));
+  }
+  const FolderCheck check = CheckTargetFolder(host, dir, plan);
+  if (!check.conflicts.empty() && !options.replace) {
+    throw MixedFolderError(host.DisplayPath(dir), check.conflicts);
+  }
+
   if (const auto reason = host.CreateDirectoryTree(dir)) {
     throw Exception("Cannot create directory " + Quoted(host.DisplayPath(dir)) + ": " + *reason);
   }
   result.directory = dir;
   const HostServices::TemporaryFoldersGuard temporaries(host);
 
-  const auto& names = driverFiles.Items();
   for (std::size_t i = 0; i < names.size(); ++i) {
     const std::string& name = names[i];
     // The empty entry names no file.
     if (name.empty()) continue;
     if (options.onFile) options.onFile(i, names.size(), name);
-    const std::string dest = dir + host.Separator() + name;
+    const auto spelled = check.spelledAs.find(name);
+    const std::string dest =
+        dir + host.Separator() + (spelled == check.spelledAs.end() ? name : spelled->second);
     HostServices::CopyResult copied;
     std::size_t from = 0;
     std::string missingReason;  // the first thing found that is not a file
     for (; from < sources.size(); ++from) {
-      copied = host.CopyFileNoOverwrite(sources[from] + name, dest);
+      copied = options.replace ? host.CopyFileReplacing(sources[from] + name, dest)
+                               : host.CopyFileNoOverwrite(sources[from] + name, dest);
       if (copied.kind != Kind::SourceMissing) break;
       if (missingReason.empty() && !copied.reason.empty()) {
         missingReason = host.DisplayPath(sources[from] + name) + " is " + copied.reason;
@@ -86,7 +108,7 @@ PackageResult WriteDriverPackage(HostServices& host, DriverVersion driverVersion
   }
 
   result.infPath = dir + host.Separator() + kInfFileName;
-  host.SaveFile(result.infPath, InfBytes(infLines, options.textEncoding, options.infEncoding));
+  host.SaveFile(result.infPath, infBytes);
 
   if (result.missingFiles.empty()) {
     host.ShowPlainMessage("Driver has been created");

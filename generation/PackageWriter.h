@@ -25,6 +25,10 @@ struct PackageOptions {
   Arch arch = Arch::X86;
   registry::TextEncoding textEncoding = registry::TextEncoding::Ansi;
   InfEncoding infEncoding = InfEncoding::CodePage;
+  // Whether the package's files replace those a folder holds already (they
+  // are kept otherwise), so that a folder holding another package may be
+  // written into; nothing else there is removed.
+  bool replace = false;
   // Called before each file is copied: its index, the number of files, its name.
   std::function<void(std::size_t, std::size_t, const std::string&)> onFile;
 };
@@ -56,7 +60,9 @@ std::vector<std::string> SourceFolders(HostServices& host, DriverVersion version
 
 // Asks host.ChooseDirectory(host.ModulePath()). On cancel: shows "Aborted",
 // requests the end of the application and returns with cancelled set; nothing
-// is copied or written. Otherwise creates the directory, copies every file
+// is copied or written. A directory that holds another package (see
+// CheckTargetFolder) is refused with MixedFolderError before anything is
+// written, unless options.replace. Otherwise creates the directory, copies every file
 // (never replacing one), writes "vormlan.inf" (CR LF after every line) and
 // shows "Driver has been created" — or, when files could not be found,
 // "Driver has been created, but these files were not found:" and one name per

@@ -5,6 +5,7 @@
 
 #include "common/Exception.h"
 #include "common/Unicode.h"
+#include "generation/FolderCheck.h"
 #include "generation/InfFile.h"
 
 namespace vormlan::generation {
@@ -16,7 +17,6 @@ using Entry = HostServices::DirectoryEntry;
 constexpr char kRepository[] = "\\System32\\DriverStore\\FileRepository\\";
 // Far deeper than any real package; it keeps a looping tree from going on.
 constexpr std::size_t kMaxDepth = 32;
-constexpr std::size_t kMaxInfBytes = 64u * 1024 * 1024;
 
 std::vector<std::string> Components(const std::string& path) {
   std::vector<std::string> parts;
@@ -78,7 +78,7 @@ bool StorePackageExists(HostServices& host, const StoreLocation& location) {
 }
 
 StoreCopyResult CopyStorePackage(HostServices& host, const StoreLocation& location,
-                                 const std::string& outDir, Arch arch) {
+                                 const std::string& outDir, Arch arch, bool replace) {
   StoreCopyResult result;
   const std::string root = StoreFolderPath(host, location);
   result.sourceFolder = host.DisplayPath(root);
@@ -97,24 +97,25 @@ StoreCopyResult CopyStorePackage(HostServices& host, const StoreLocation& locati
   if (outDir.empty()) throw Exception("Unable to create directory");
   const HostServices::TemporaryFoldersGuard temporaries(host);
 
-  // Folders still to copy: their path below the package, in "\" (source) and
-  // host (target) form.
+  // The package's files, walked before anything is written: the folder's
+  // check needs them all.
   struct Pending {
-    std::string source;
-    std::string target;
+    std::string source;  // below the package, "\\"-separated
+    std::string target;  // below outDir, host separators
     std::size_t depth;
   };
+  struct Planned {
+    std::string from;    // source path
+    std::string target;  // below outDir
+    std::string source;  // below the package
+  };
   std::vector<Pending> pending = {{"", "", 0}};
-  std::unordered_set<std::string> copiedFolded;
+  std::vector<std::string> folders;  // below outDir, outermost first
+  std::vector<Planned> files;
   while (!pending.empty()) {
     const Pending folder = pending.back();
     pending.pop_back();
-    const std::string targetDir =
-        folder.target.empty() ? outDir : outDir + host.Separator() + folder.target;
-    if (const auto reason = host.CreateDirectoryTree(targetDir)) {
-      throw Exception("Cannot create directory " + Quoted(host.DisplayPath(targetDir)) + ": " +
-                      *reason);
-    }
+    folders.push_back(folder.target);
     const std::string sourceDir = folder.source.empty() ? root : root + "\\" + folder.source;
     const auto entries = host.ListDirectory(sourceDir);
     if (!entries) {
@@ -141,32 +142,52 @@ StoreCopyResult CopyStorePackage(HostServices& host, const StoreLocation& locati
         }
         continue;
       }
-      const std::string from = root + "\\" + source;
-      const std::string to = outDir + host.Separator() + target;
-      const auto copied = host.CopyFileNoOverwrite(from, to);
-      switch (copied.kind) {
-        case Kind::Copied:
-          result.copied.push_back(target);
-          break;
-        case Kind::TargetExists:
-          result.kept.push_back(target);
-          if (host.SameContent(from, to) == false) result.differing.push_back(target);
-          break;
-        case Kind::SourceMissing:
-        case Kind::Failed:
-          throw Exception(
-              "Cannot copy file " + Quoted(host.DisplayPath(from)) + " to " +
-              Quoted(host.DisplayPath(to)) + ". " +
-              (copied.reason.empty() ? std::string("The file has gone") : copied.reason));
-      }
-      copiedFolded.insert(unicode::Fold(source));
+      files.push_back({root + "\\" + source, target, source});
     }
+  }
+
+  FolderPlan plan;
+  plan.arch = arch;
+  for (const auto& file : files) plan.files.push_back({file.target, {file.from}});
+  const FolderCheck check = CheckTargetFolder(host, outDir, plan);
+  if (!check.conflicts.empty() && !replace)
+    throw MixedFolderError(host.DisplayPath(outDir), check.conflicts);
+
+  for (const auto& folder : folders) {
+    const std::string targetDir = folder.empty() ? outDir : outDir + host.Separator() + folder;
+    if (const auto reason = host.CreateDirectoryTree(targetDir)) {
+      throw Exception("Cannot create directory " + Quoted(host.DisplayPath(targetDir)) + ": " +
+                      *reason);
+    }
+  }
+  std::unordered_set<std::string> copiedFolded;
+  for (const auto& file : files) {
+    const auto spelled = check.spelledAs.find(file.target);
+    const std::string to = outDir + host.Separator() +
+                           (spelled == check.spelledAs.end() ? file.target : spelled->second);
+    const auto copied =
+        replace ? host.CopyFileReplacing(file.from, to) : host.CopyFileNoOverwrite(file.from, to);
+    switch (copied.kind) {
+      case Kind::Copied:
+        result.copied.push_back(file.target);
+        break;
+      case Kind::TargetExists:
+        result.kept.push_back(file.target);
+        if (host.SameContent(file.from, to) == false) result.differing.push_back(file.target);
+        break;
+      case Kind::SourceMissing:
+      case Kind::Failed:
+        throw Exception("Cannot copy file " + Quoted(host.DisplayPath(file.from)) + " to " +
+                        Quoted(host.DisplayPath(to)) + ". " +
+                        (copied.reason.empty() ? std::string("The file has gone") : copied.reason));
+    }
+    copiedFolded.insert(unicode::Fold(file.source));
   }
   std::sort(result.copied.begin(), result.copied.end());
   std::sort(result.kept.begin(), result.kept.end());
 
   // The catalog the INF names, looked for among the package's files.
-  if (const auto bytes = host.ReadSourceFile(root + "\\" + location.infName, kMaxInfBytes)) {
+  if (const auto bytes = host.ReadSourceFile(root + "\\" + location.infName, kMaxInfFileBytes)) {
     try {
       const InfFile inf = InfFile::Parse(*bytes, location.infName);
       result.catalogFile = CatalogFileOf(inf, arch);

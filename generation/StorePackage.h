@@ -44,11 +44,13 @@ struct StoreCopyResult {
 };
 
 // Copies the package folder with its subfolders into outDir (a target path,
-// created with its parents): files never replace files, links are never
-// followed (they are skipped and listed), no INF of our own is written.
-// Throws vormlan::Exception naming the path looked for when the folder is
-// missing, and the directory and copy errors of the package writer.
+// created with its parents): files never replace files unless replace, links
+// are never followed (they are skipped and listed), no INF of our own is
+// written. Throws vormlan::Exception naming the path looked for when the
+// folder is missing, MixedFolderError when outDir holds another package
+// (and replace is not set) before anything is written, and the directory
+// and copy errors of the package writer.
 StoreCopyResult CopyStorePackage(HostServices& host, const StoreLocation& location,
-                                 const std::string& outDir, Arch arch);
+                                 const std::string& outDir, Arch arch, bool replace = false);
 
 }  // namespace vormlan::generation

@@ -150,6 +150,27 @@ int OpenSource(const fs::path& path, std::string* notAFile = nullptr) {
   return ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
 }
 
+// The bytes of the regular file at path (not a link) of at most maxBytes,
+// or nothing.
+std::optional<std::string> ReadRegularFile(const fs::path& path, std::size_t maxBytes) {
+  const Descriptor in(OpenSource(path));
+  struct stat info {};
+  if (in.Get() < 0 || ::fstat(in.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+      static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
+    return std::nullopt;
+  }
+  std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = ::read(in.Get(), bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  bytes.resize(got);
+  return bytes;
+}
+
 // Removes what runs that have ended left below temps: a run folder whose
 // lock can be taken or that has no lock file (a cleaner stopped half-way),
 // and a free lock file without its folder (a run killed before it made
@@ -366,14 +387,26 @@ PosixHost::Resolution PosixHost::ResolveSource(const std::string& pathText, bool
 
 HostServices::CopyResult PosixHost::CopyFileNoOverwrite(const std::string& source,
                                                         const std::string& dest) {
+  return Copy(source, dest, false);
+}
+
+HostServices::CopyResult PosixHost::CopyFileReplacing(const std::string& source,
+                                                      const std::string& dest) {
+  return Copy(source, dest, true);
+}
+
+HostServices::CopyResult PosixHost::Copy(const std::string& source, const std::string& dest,
+                                         bool replace) {
   const fs::path to = FromUtf8(dest);
   struct stat existing {};
   if (::lstat(to.c_str(), &existing) == 0) {
-    if (S_ISREG(existing.st_mode)) return {Kind::TargetExists, ""};
     if (S_ISLNK(existing.st_mode)) {
       return {Kind::Failed, "The target folder holds a link of that name, which is not replaced"};
     }
-    return {Kind::Failed, "Something other than a file has that name in the target folder"};
+    if (!S_ISREG(existing.st_mode)) {
+      return {Kind::Failed, "Something other than a file has that name in the target folder"};
+    }
+    if (!replace) return {Kind::TargetExists, ""};
   }
 
   const Resolution from = ResolveSource(source);
@@ -399,6 +432,11 @@ HostServices::CopyResult PosixHost::CopyFileNoOverwrite(const std::string& sourc
   if (error == 0) error = temp.Close();
   if (error != 0) return {Kind::Failed, std::strerror(error)};
 
+  if (replace) {
+    if (::rename(temp.Path().c_str(), to.c_str()) != 0) return {Kind::Failed, std::strerror(errno)};
+    temp.Keep();
+    return {Kind::Copied, ""};
+  }
   // Into place only while the name is free: a file that appeared meanwhile
   // (another run) stays, and ours goes.
   if (::renameat2(AT_FDCWD, temp.Path().c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
@@ -500,22 +538,32 @@ std::optional<std::string> PosixHost::ReadSourceFile(const std::string& source,
                                                      std::size_t maxBytes) {
   const Resolution from = ResolveSource(source);
   if (from.state != Resolution::State::Found) return std::nullopt;
-  const Descriptor in(OpenSource(from.path));
-  struct stat info {};
-  if (in.Get() < 0 || ::fstat(in.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-      static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
-    return std::nullopt;
+  return ReadRegularFile(from.path, maxBytes);
+}
+
+std::optional<std::vector<HostServices::DirectoryEntry>> PosixHost::ListTargetDirectory(
+    const std::string& dir) {
+  std::error_code ec;
+  fs::directory_iterator it(FromUtf8(dir), ec);
+  if (ec) return std::nullopt;
+  std::vector<DirectoryEntry> entries;
+  for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+    DirectoryEntry entry;
+    const std::u8string name = it->path().filename().u8string();
+    entry.name.assign(name.begin(), name.end());
+    struct stat info {};
+    if (::lstat(it->path().c_str(), &info) != 0) continue;
+    if (S_ISREG(info.st_mode)) entry.kind = DirectoryEntry::Kind::File;
+    if (S_ISDIR(info.st_mode)) entry.kind = DirectoryEntry::Kind::Directory;
+    entries.push_back(std::move(entry));
   }
-  std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
-  std::size_t got = 0;
-  while (got < bytes.size()) {
-    const ssize_t n = ::read(in.Get(), bytes.data() + got, bytes.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  bytes.resize(got);
-  return bytes;
+  if (ec) return std::nullopt;
+  return entries;
+}
+
+std::optional<std::string> PosixHost::ReadTargetFile(const std::string& path,
+                                                     std::size_t maxBytes) {
+  return ReadRegularFile(FromUtf8(path), maxBytes);
 }
 
 }  // namespace vormlan::generation

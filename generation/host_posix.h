@@ -34,6 +34,8 @@ class PosixHost : public HostServices {
   // Source paths with "/" throughout; target paths as they are.
   std::string DisplayPath(const std::string& path) const override;
   CopyResult CopyFileNoOverwrite(const std::string& source, const std::string& dest) override;
+  // Replaces a regular file at dest by rename; a folder or link there stays.
+  CopyResult CopyFileReplacing(const std::string& source, const std::string& dest) override;
   std::optional<bool> SameContent(const std::string& source, const std::string& dest) override;
   std::optional<std::string> CreateDirectoryTree(const std::string& dir) override;
   // Writes a temporary file beside path and renames it over path when
@@ -44,6 +46,11 @@ class PosixHost : public HostServices {
   std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& dir) override;
   std::optional<std::string> ReadSourceFile(const std::string& source,
                                             std::size_t maxBytes) override;
+  // Target folders are listed and read as plain POSIX paths; names are
+  // told apart by case, as Linux file systems do.
+  std::optional<std::vector<DirectoryEntry>> ListTargetDirectory(const std::string& dir) override;
+  std::optional<std::string> ReadTargetFile(const std::string& path, std::size_t maxBytes) override;
+  bool TargetIgnoresCase() const override { return false; }
   // Temporary files are made in a folder of the run inside the target's
   // folder, <folder>/.vormlan-tmp/run-XXXXXX, locked (flock) while the run
   // lasts. The first write into a folder removes the run folders there whose
@@ -70,6 +77,7 @@ class PosixHost : public HostServices {
   std::optional<std::string> MatchEntry(const std::filesystem::path& dir, const std::string& name,
                                         bool wantFile);
   bool Inside(const std::filesystem::path& real) const;
+  CopyResult Copy(const std::string& source, const std::string& dest, bool replace);
   // This run's temporary folder inside targetFolder, made on first use; the
   // target folder itself when it cannot be made.
   std::filesystem::path TemporaryFolder(const std::filesystem::path& targetFolder);

@@ -270,6 +270,16 @@ std::string Win32Host::WindowsDir() {
 
 HostServices::CopyResult Win32Host::CopyFileNoOverwrite(const std::string& source,
                                                         const std::string& dest) {
+  return Copy(source, dest, false);
+}
+
+HostServices::CopyResult Win32Host::CopyFileReplacing(const std::string& source,
+                                                      const std::string& dest) {
+  return Copy(source, dest, true);
+}
+
+HostServices::CopyResult Win32Host::Copy(const std::string& source, const std::string& dest,
+                                         bool replace) {
   const std::wstring to = ToWide(dest, encoding_);
   const DWORD existing = GetFileAttributesW(to.c_str());
   if (existing != INVALID_FILE_ATTRIBUTES) {
@@ -279,7 +289,7 @@ HostServices::CopyResult Win32Host::CopyFileNoOverwrite(const std::string& sourc
     if ((existing & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       return {Kind::Failed, "A folder of that name is in the way in the target folder"};
     }
-    return {Kind::TargetExists, ""};
+    if (!replace) return {Kind::TargetExists, ""};
   }
   const std::wstring from = ToWide(source, encoding_);
   const DWORD attributes = GetFileAttributesW(from.c_str());
@@ -309,7 +319,8 @@ HostServices::CopyResult Win32Host::CopyFileNoOverwrite(const std::string& sourc
       }
       return {Kind::Failed, SystemText(error, encoding_)};
     }
-    if (MoveFileExW(temp.Path().c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE) {
+    const DWORD how = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (MoveFileExW(temp.Path().c_str(), to.c_str(), how) != FALSE) {
       temp.Keep();
       return {Kind::Copied, ""};
     }

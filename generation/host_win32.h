@@ -29,6 +29,8 @@ class Win32Host : public HostServices {
   // MOVEFILE_REPLACE_EXISTING. A dest that is a folder or a link is not
   // touched (Failed).
   CopyResult CopyFileNoOverwrite(const std::string& source, const std::string& dest) override;
+  // The same, with MOVEFILE_REPLACE_EXISTING.
+  CopyResult CopyFileReplacing(const std::string& source, const std::string& dest) override;
   std::optional<bool> SameContent(const std::string& source, const std::string& dest) override;
   // CreateDirectory for each missing level, outermost first.
   std::optional<std::string> CreateDirectoryTree(const std::string& dir) override;
@@ -52,6 +54,7 @@ class Win32Host : public HostServices {
   // This run's temporary folder inside targetFolder, made on first use; the
   // target folder itself when it cannot be made.
   std::wstring TemporaryFolder(const std::wstring& targetFolder);
+  CopyResult Copy(const std::string& source, const std::string& dest, bool replace);
 
   registry::TextEncoding encoding_;
   std::map<std::wstring, std::unique_ptr<RunFolder>> runFolders_;

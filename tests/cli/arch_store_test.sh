@@ -92,14 +92,20 @@ check "store copy leaves the store alone" test -f "$pkg/amd64/sub/deep.gpd"
 echo changed >"$work/s1/amd64/signed.dll"
 rm "$work/s1/signed.cat"
 run generate --printer Signed --registry "$fixture" --arch x64 --source store --windows-dir "$windows" --out "$work/s1" --json
-check "second store copy exits 0" rc_is 0
-check "second store copy keeps what is there and copies what is gone" json "$work/out" '
-  j["source"] == "store" and j["copied"] == ["signed.cat"] and
-  sorted(j["kept"]) == ["amd64/signed.dll", "amd64/sub/deep.gpd", "signed.inf"] and
-  j["differing"] == ["amd64/signed.dll"] and j["signed"] is True and j["catalog"] == "signed.cat"'
-check "a kept file is not overwritten" has_line "$work/s1/amd64/signed.dll" changed
-run generate --printer Signed --registry "$fixture" --arch x64 --source store --windows-dir "$windows" --out "$work/s1"
-check "a differing kept file of a store copy is warned about" has "$work/err" "amd64/signed.dll"
+check "a store copy into a folder with a changed file is refused (exit 1)" rc_is 1
+check "... naming the file, with the --replace hint" json "$work/out" '
+  j["status"] == "failed" and "amd64/signed.dll: differs" in j["error"]["message"] and
+  any("--replace" in h for h in j["error"]["hints"])'
+check "... and nothing is written" bash -c "[ ! -e '$work/s1/signed.cat' ] && grep -qx changed '$work/s1/amd64/signed.dll'"
+run generate --printer Signed --registry "$fixture" --arch x64 --source store --windows-dir "$windows" --out "$work/s1" --json --replace
+check "--replace writes the package over it (exit 0)" rc_is 0
+check "... every file of the package" json "$work/out" '
+  sorted(j["copied"]) == ["amd64/signed.dll", "amd64/sub/deep.gpd", "signed.cat", "signed.inf"] and
+  j["signed"] is True'
+check "... the changed file replaced" bash -c "! grep -qx changed '$work/s1/amd64/signed.dll'"
+run generate --printer Signed --registry "$fixture" --arch x64 --source store --windows-dir "$windows" --out "$work/s1" --json
+check "a rerun keeps the same files (exit 0)" json "$work/out" '
+  j["copied"] == [] and sorted(j["kept"]) == ["amd64/signed.dll", "amd64/sub/deep.gpd", "signed.cat", "signed.inf"]'
 
 run generate --printer Unsigned --registry "$fixture" --arch x64 --source store --windows-dir "$windows" --out "$work/s2"
 check "a missing catalog is said" bash -c "[ $rc -eq 0 ] && grep -q 'not signed: its catalog unsigned.cat is missing' '$work/out'"
@@ -119,6 +125,8 @@ check "links in a store package are not followed" \
 check "links in a store package are reported" bash -c "grep -q 'not copied: secret.txt' '$work/err' && grep -q 'not copied: outdir' '$work/err'"
 check "... with the control characters of their names escaped" \
   bash -c "grep -qF 'not copied: pipe\\x1b[31m' '$work/err' && ! grep -q \$'\\033' '$work/err'"
+run generate --quiet --printer Linky --registry "$fixture" --arch x64 --source store --windows-dir "$windows" --out "$work/s3"
+check "--quiet drops the warnings (exit 0)" bash -c "[ $rc -eq 0 ] && [ ! -s '$work/err' ] && [ ! -s '$work/out' ]"
 
 # The package folder itself a link out of the Windows directory.
 mkdir -p "$work/elsewhere"
@@ -165,5 +173,37 @@ check "--all --source auto: each printer's source in the index" json "$work/all/
     "Outside": ("composed", "files missing"), "Climb": ("composed", "files missing")}'
 check "--all --source auto: the store packages are copied" \
   bash -c "[ -f '$work/all/Signed Driver/amd64/sub/deep.gpd' ] && [ -f '$work/all/Modern V4/modern.inf' ] && [ ! -e '$work/all/Modern V4/vormlan.inf' ]"
+
+# --- a folder holds one package.
+cp -r "$work/g-x86" "$work/mix"
+run generate --printer Dual --registry "$fixture" --windows-dir "$windows" --out "$work/mix" --arch x64 --json
+check "the x64 package into the folder of the x86 one is refused (exit 1)" rc_is 1
+check "... naming the x86 files and the INF" json "$work/out" '
+  "unidrv.dll: differs" in j["error"]["message"] and
+  "vormlan.inf: the INF of a package for x86, not x64" in j["error"]["message"]'
+check "... with nothing written" diff -r "$work/g-x86" "$work/mix"
+run generate --printer Dual --registry "$fixture" --windows-dir "$windows" --out "$work/mix" --arch x64 --replace
+check "--replace writes the x64 package over it (exit 0)" rc_is 0
+check "... its files and INF" bash -c "cmp -s '$work/mix/vormlan.inf' '$work/inf-x64' && grep -q 'x64/3 unidrv.dll' '$work/mix/unidrv.dll'"
+run check "$work/mix" --arch x64
+check "... which checks as an x64 package" rc_is 0
+run generate --printer Signed --registry "$fixture" --arch x64 --windows-dir "$windows" --out "$work/mix"
+check "another driver into a package's folder is refused (exit 1)" \
+  bash -c "[ $rc -eq 1 ] && grep -q 'vormlan.inf: the INF of another driver' '$work/err'"
+
+# --- --all into the folder of another rescue.
+run generate --all --registry "$fixture" --arch x86 --windows-dir "$windows" --out "$work/all"
+check "--all of another architecture into a rescue folder is refused (exit 1)" \
+  bash -c "[ $rc -eq 1 ] && grep -q 'index of another rescue' '$work/err'"
+check "... leaving its index" json "$work/all/index.json" 'j["arch"] == "x64"'
+run generate --all --registry "$fixture" --arch x64 --source auto --windows-dir "$windows" --out "$work/all"
+check "a rerun of the same rescue is accepted (exit 3 as before)" rc_is 3
+mkdir -p "$work/other"
+echo "mine" >"$work/other/summary.txt"
+run generate --all --registry "$fixture" --arch x64 --windows-dir "$windows" --out "$work/other"
+check "--all into a folder with a summary.txt of its own is refused" \
+  bash -c "[ $rc -eq 1 ] && grep -qx mine '$work/other/summary.txt' && grep -q '^hint: .*--replace' '$work/err'"
+run generate --all --registry "$fixture" --arch x86 --windows-dir "$windows" --out "$work/all" --replace --json
+check "--replace writes the other rescue's index" json "$work/all/index.json" 'j["arch"] == "x86"'
 
 finish

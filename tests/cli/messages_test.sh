@@ -109,13 +109,19 @@ check "... with '/' separators only" lacks "$work/err" '\'
 echo "laser-res" >"$store/laser-res.dll"
 run generate --printer "Office Laser" --registry "$fixture" --windows-dir "$windows" --out "$work/keep"
 check "a first run copies (exit 0)" rc_is 0
-echo "changed" >"$work/keep/laser.gpd"
 run generate --printer "Office Laser" --registry "$fixture" --windows-dir "$windows" --out "$work/keep"
 check "a second run exits 0" rc_is 0
 check "a second run lists each kept file" \
   bash -c "grep -qx 'kept: laser.gpd (already there)' '$work/out' && grep -qx 'kept: unidrv.dll (already there)' '$work/out'"
-check "a kept file that differs is warned about" bash -c "grep -q '^warning: kept laser.gpd .*differs' '$work/err'"
-check "... and is not replaced" has_line "$work/keep/laser.gpd" changed
+echo "changed" >"$work/keep/laser.gpd"
+run generate --printer "Office Laser" --registry "$fixture" --windows-dir "$windows" --out "$work/keep"
+check "a folder with a changed file is refused (exit 1)" rc_is 1
+check "... naming the file, and what to do" \
+  bash -c "grep -qx '  laser.gpd: differs from the driver.s file' '$work/err' && grep -q '^hint: .*--replace' '$work/err'"
+check "... and it is not replaced" has_line "$work/keep/laser.gpd" changed
+run generate --printer "Office Laser" --registry "$fixture" --windows-dir "$windows" --out "$work/keep" --replace
+check "--replace writes the driver's file over it (exit 0)" \
+  bash -c "[ $rc -eq 0 ] && ! grep -qx changed '$work/keep/laser.gpd'"
 
 # --- JSON results.
 run inf --printer "Office Laser" --registry "$fixture" --json
@@ -250,13 +256,10 @@ check "--registry with --hive exits 2" rc_is 2
 # --- --quiet: errors only.
 sed 's/CurrentControlSet/ControlSet001/' "$fixture" >"$work/cs.reg"
 run generate --printer "Office Laser" --registry "$work/cs.reg" --windows-dir "$windows" --out "$work/q"
-echo changed >"$work/q/laser.gpd"
-run generate --printer "Office Laser" --registry "$work/cs.reg" --windows-dir "$windows" --out "$work/q"
-check "without --quiet a changed kept file is warned of" has "$work/err" "warning: kept laser.gpd"
-check "... and the control set is noted" has "$work/err" "note: "
+check "without --quiet the control set is noted" has "$work/err" "note: "
 loud=$rc
 run generate --quiet --printer "Office Laser" --registry "$work/cs.reg" --windows-dir "$windows" --out "$work/q"
-check "--quiet drops the warning and the note" bash -c "! grep -q '^warning: \|^note: ' '$work/err'"
+check "--quiet drops the note" bash -c "! grep -q '^warning: \|^note: ' '$work/err'"
 check "... keeps the exit status" rc_is "$loud"
 for command in list "inf --printer Nobody"; do
   run $command --quiet --registry "$work/cs.reg"

@@ -35,6 +35,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The lines of a small INF installing driver on arch (x86: undecorated),
+// with a comment that tells one run's INF from another's.
+InfLines DriverInf(const std::string& driver, const std::string& note = "",
+                   const std::string& decoration = "") {
+  const std::string models = decoration.empty() ? "KEL" : "KEL." + decoration;
+  return {"[Version]",        "Signature=\"$Windows NT$\"",
+          "Class=Printer",    "ClassGUID={4D36E979-E325-11CE-BFC1-08002BE10318}",
+          "[Manufacturer]",   decoration.empty() ? "KEL=KEL" : "KEL=KEL," + decoration,
+          "[" + models + "]", "\"" + driver + "\" = INST",
+          "[INST]",           "; " + note};
+}
+
 // The system's host with its dialogs scripted and the Windows directory
 // pointed at a test tree.
 template <class Base>
@@ -146,18 +158,91 @@ TEST_F(HostPackageTest, CancelLeavesTheDiskAlone) {
             before);
 }
 
-TEST_F(HostPackageTest, SecondRunKeepsDriverFilesReportsThemAndReplacesTheInf) {
+TEST_F(HostPackageTest, SecondRunKeepsDriverFilesAndReplacesTheInf) {
   const fs::path out = temp_.Path() / "out";
   host_->chosen = out.string();
-  WriteDriverPackage(*host_, 3, {"first"}, files_);
-  test::WriteFile(out / "three.gpd", "edited by the user");
-  const auto second = WriteDriverPackage(*host_, 3, {"second"}, files_);
-  EXPECT_EQ(test::ReadFile(out / "three.gpd"), "edited by the user");
-  EXPECT_EQ(test::ReadFile(out / "vormlan.inf"), "second\r\n");
+  WriteDriverPackage(*host_, 3, DriverInf("Laser", "first"), files_);
+  const auto second = WriteDriverPackage(*host_, 3, DriverInf("laser", "second"), files_);
+  EXPECT_NE(test::ReadFile(out / "vormlan.inf").find("; second"), std::string::npos);
   EXPECT_TRUE(second.copiedFiles.empty());
   EXPECT_EQ(second.keptFiles, (std::vector<std::string>{"pjlmon.dll", "three.gpd", "UNIDRV.DLL"}));
-  EXPECT_EQ(second.differingFiles, std::vector<std::string>{"three.gpd"});
+  EXPECT_TRUE(second.differingFiles.empty());
 }
+
+// A folder that holds another package is refused with nothing written, and
+// written over with replace, which removes nothing else.
+TEST_F(HostPackageTest, FolderOfAnotherPackageIsRefusedUnlessReplaced) {
+  const fs::path out = temp_.Path() / "out";
+  host_->chosen = out.string();
+  WriteDriverPackage(*host_, 3, DriverInf("Laser"), files_);
+  test::WriteFile(out / "notes.txt", "mine");
+  const std::string before = test::ReadFile(out / "vormlan.inf");
+
+  const auto refused = [&](const InfLines& inf, const std::string& named, const std::string& why,
+                           Arch arch = Arch::X86) {
+    try {
+      PackageOptions options;
+      options.arch = arch;
+      WriteDriverPackage(*host_, 3, inf, files_, options);
+      ADD_FAILURE() << "expected a refusal naming " << named;
+    } catch (const Exception& e) {
+      const std::string text = e.what();
+      EXPECT_EQ(text.rfind("The folder \"" + host_->DisplayPath(out.string()) +
+                               "\" holds another package; nothing was written:",
+                           0),
+                0u)
+          << text;
+      EXPECT_NE(text.find("\n" + named + ": " + why), std::string::npos) << text;
+      EXPECT_FALSE(e.Hints().empty());
+    }
+    EXPECT_EQ(test::ReadFile(out / "vormlan.inf"), before);
+  };
+  refused(DriverInf("Other Laser"), "vormlan.inf", "the INF of another driver");
+  refused(DriverInf("Laser", "", "NTamd64"), "vormlan.inf", "the INF of a package for x86, not x64",
+          Arch::X64);
+
+  test::WriteFile(out / "three.gpd", "edited by the user");
+  refused(DriverInf("Laser", "again"), "three.gpd", "differs from the driver's file");
+  test::WriteFile(out / "other.inf", "[Version]");
+  refused(DriverInf("Laser", "again"), "other.inf", "the INF of another package");
+
+  PackageOptions replace;
+  replace.replace = true;
+  const auto result = WriteDriverPackage(*host_, 3, DriverInf("Other Laser"), files_, replace);
+  EXPECT_EQ(test::ReadFile(out / "three.gpd"), "gpd");
+  EXPECT_NE(test::ReadFile(out / "vormlan.inf").find("Other Laser"), std::string::npos);
+  EXPECT_EQ(test::ReadFile(out / "notes.txt"), "mine");
+  EXPECT_EQ(test::ReadFile(out / "other.inf"), "[Version]");
+  EXPECT_EQ(result.copiedFiles,
+            (std::vector<std::string>{"pjlmon.dll", "three.gpd", "UNIDRV.DLL"}));
+}
+
+#ifndef _WIN32
+// Where the file system tells letter case apart, a name the package holds
+// in another spelling would leave both side by side; replace writes the
+// package's file under the spelling that is there.
+TEST_F(HostPackageTest, NameInAnotherCaseIsRefusedUnlessReplaced) {
+  const fs::path out = temp_.Path() / "out";
+  fs::create_directories(out);
+  test::WriteFile(out / "unidrv.dll", "old");
+  host_->chosen = out.string();
+  try {
+    WriteDriverPackage(*host_, 3, DriverInf("Laser"), files_);
+    FAIL() << "expected a refusal";
+  } catch (const Exception& e) {
+    EXPECT_NE(std::string(e.what()).find("unidrv.dll: differs only in letter case from "
+                                         "\"UNIDRV.DLL\""),
+              std::string::npos)
+        << e.what();
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
+  PackageOptions replace;
+  replace.replace = true;
+  WriteDriverPackage(*host_, 3, DriverInf("Laser"), files_, replace);
+  EXPECT_FALSE(fs::exists(out / "UNIDRV.DLL"));
+  EXPECT_EQ(test::ReadFile(out / "unidrv.dll"), "unidrv");
+}
+#endif
 
 TEST_F(HostPackageTest, MissingFilesAreReportedWithTheFoldersSearched) {
   files_.Add("nowhere.dll");
@@ -177,14 +262,14 @@ TEST_F(HostPackageTest, MissingFilesAreReportedWithTheFoldersSearched) {
 TEST_F(HostPackageTest, ReadOnlyInfIsLeftIntactWithAClearError) {
   const fs::path out = temp_.Path() / "out";
   host_->chosen = out.string();
-  WriteDriverPackage(*host_, 3, {"first"}, files_);
+  WriteDriverPackage(*host_, 3, DriverInf("Laser", "first"), files_);
 #ifdef _WIN32
   SetFileAttributesA((out / "vormlan.inf").string().c_str(), FILE_ATTRIBUTE_READONLY);
 #else
   fs::permissions(out / "vormlan.inf", fs::perms::owner_read | fs::perms::group_read);
 #endif
   try {
-    WriteDriverPackage(*host_, 3, {"second"}, files_);
+    WriteDriverPackage(*host_, 3, DriverInf("Laser", "second"), files_);
     FAIL() << "expected an error";
   } catch (const Exception& e) {
     const std::string prefix = "Cannot create file \"" + Join(*host_, out, "vormlan.inf") + "\". ";
@@ -192,7 +277,7 @@ TEST_F(HostPackageTest, ReadOnlyInfIsLeftIntactWithAClearError) {
     EXPECT_GT(std::string(e.what()).size(), prefix.size());
     EXPECT_NE(std::string(e.what()).back(), '.');
   }
-  EXPECT_EQ(test::ReadFile(out / "vormlan.inf"), "first\r\n");
+  EXPECT_NE(test::ReadFile(out / "vormlan.inf").find("; first"), std::string::npos);
   EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 4);
 #ifdef _WIN32
   SetFileAttributesA((out / "vormlan.inf").string().c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -350,7 +435,7 @@ TEST_F(HostPackageTest, LinkInTheTargetIsAnError) {
     WriteDriverPackage(*host_, 3, {"x"}, files_);
     FAIL() << "expected an error";
   } catch (const Exception& e) {
-    EXPECT_NE(std::string(e.what()).find("link of that name"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("three.gpd: a link"), std::string::npos) << e.what();
   }
   EXPECT_FALSE(fs::exists(temp_.Path() / "nowhere"));
 }

@@ -4,6 +4,7 @@
 
 #include "common/Exception.h"
 #include "generation/DescriptionCheck.h"
+#include "generation/FolderCheck.h"
 #include "generation/GenerationRun.h"
 #include "generation/PackageWriter.h"
 #include "registry/MemoryRegistry.h"
@@ -80,15 +81,66 @@ TEST(WriteDriverPackage, ReportsFilesFoundNowhere) {
   EXPECT_TRUE(host.Has("C:\\out\\vormlan.inf"));
 }
 
+// The INF of a package of driver, undecorated (x86), ending in a comment.
+InfLines Inf(const std::string& driver, const std::string& note = "") {
+  return {"[Version]", "Signature=\"$Windows NT$\"", "Class=Printer", "[Manufacturer]", "KEL=KEL",
+          "[KEL]",     "\"" + driver + "\" = I",     "; " + note};
+}
+
 TEST(WriteDriverPackage, SecondRunLeavesFilesAndReplacesTheInf) {
   FakeHost host;
   host.AddFile(kStore3 + "a.dll", "store");
-  WriteDriverPackage(host, 3, {"first"}, Files({"a.dll"}));
-  host.AddFile(kStore3 + "a.dll", "newer");
-  WriteDriverPackage(host, 3, {"second"}, Files({"a.dll"}));
-  EXPECT_EQ(host.Content("C:\\out\\a.dll"), "store");
-  EXPECT_EQ(host.Content("C:\\out\\vormlan.inf"), "second\r\n");
+  WriteDriverPackage(host, 3, Inf("Laser", "first"), Files({"a.dll"}));
+  const auto second = WriteDriverPackage(host, 3, Inf("Laser", "second"), Files({"a.dll"}));
+  EXPECT_EQ(second.keptFiles, std::vector<std::string>{"a.dll"});
+  EXPECT_EQ(host.Content("C:\\out\\vormlan.inf").substr(0, 9), "[Version]");
+  EXPECT_NE(host.Content("C:\\out\\vormlan.inf").find("; second\r\n"), std::string::npos);
   EXPECT_EQ(host.messages.back(), "Driver has been created");
+}
+
+// What the folder holds decides: the driver's files changed since, or
+// another driver's INF, make it another package's folder; nothing is
+// written or shown, unless the run replaces.
+TEST(WriteDriverPackage, FolderOfAnotherPackageIsRefusedUnlessReplaced) {
+  FakeHost host;
+  host.AddFile(kStore3 + "a.dll", "store");
+  WriteDriverPackage(host, 3, Inf("Laser"), Files({"a.dll"}));
+  host.AddFile(kStore3 + "a.dll", "newer");
+  const auto refusal = [&](const InfLines& inf) -> std::vector<FolderConflict> {
+    const auto messages = host.messages.size();
+    const auto attempts = host.copyAttempts.size();
+    try {
+      WriteDriverPackage(host, 3, inf, Files({"a.dll", "b.dll"}));
+    } catch (const MixedFolderError& e) {
+      EXPECT_EQ(host.messages.size(), messages);
+      EXPECT_EQ(host.copyAttempts.size(), attempts);
+      return e.Conflicts();
+    }
+    ADD_FAILURE() << "no refusal";
+    return {};
+  };
+  auto conflicts = refusal(Inf("Laser"));
+  ASSERT_EQ(conflicts.size(), 1u);
+  EXPECT_EQ(conflicts[0].name, "a.dll");
+  EXPECT_EQ(conflicts[0].why, "differs from the driver's file");
+
+  host.AddFile(kStore3 + "a.dll", "store");
+  conflicts = refusal(Inf("Office Jet"));
+  ASSERT_EQ(conflicts.size(), 1u);
+  EXPECT_EQ(conflicts[0].name, "vormlan.inf");
+  EXPECT_EQ(conflicts[0].why, "the INF of another driver");
+  host.AddFile("C:\\out\\other.INF", "[Version]");
+  EXPECT_EQ(refusal(Inf("Laser")).at(0).name, "other.INF");
+  EXPECT_EQ(host.Content("C:\\out\\a.dll"), "store");
+
+  host.AddFile(kStore3 + "a.dll", "newer");
+  PackageOptions options;
+  options.replace = true;
+  const auto result = WriteDriverPackage(host, 3, Inf("Office Jet"), Files({"a.dll"}), options);
+  EXPECT_EQ(result.copiedFiles, std::vector<std::string>{"a.dll"});
+  EXPECT_EQ(host.Content("C:\\out\\a.dll"), "newer");
+  EXPECT_NE(host.Content("C:\\out\\vormlan.inf").find("Office Jet"), std::string::npos);
+  EXPECT_TRUE(host.Has("C:\\out\\other.inf"));
 }
 
 TEST(WriteDriverPackage, CancelShowsAbortedRequestsTheEndAndWritesNothing) {

@@ -41,6 +41,11 @@ class FakeHost : public generation::HostServices {
     files[Key(path)] = content;
     originalNames[path] = content;
   }
+  // A file written by the code under test: listed under the first spelling.
+  void Put(const std::string& path, const std::string& content) {
+    if (!Has(path)) originalNames[path] = content;
+    files[Key(path)] = content;
+  }
   bool Has(const std::string& path) const { return files.count(Key(path)) == 1; }
   const std::string& Content(const std::string& path) const { return files.at(Key(path)); }
 
@@ -53,7 +58,13 @@ class FakeHost : public generation::HostServices {
     if (const auto fail = failCopies.find(Key(dest)); fail != failCopies.end()) {
       return {CopyResult::Kind::Failed, fail->second};
     }
-    files[Key(dest)] = Content(source);
+    Put(dest, Content(source));
+    return {CopyResult::Kind::Copied, ""};
+  }
+  CopyResult CopyFileReplacing(const std::string& source, const std::string& dest) override {
+    copyAttempts.emplace_back(source, dest);
+    if (!Has(source)) return {CopyResult::Kind::SourceMissing, ""};
+    Put(dest, Content(source));
     return {CopyResult::Kind::Copied, ""};
   }
   std::optional<bool> SameContent(const std::string& source, const std::string& dest) override {
@@ -89,7 +100,7 @@ class FakeHost : public generation::HostServices {
     if (failWrites) {
       throw Exception(generation::CannotCreateFileMessage(path, "Access is denied.\r\n"));
     }
-    files[Key(path)] = bytes;
+    Put(path, bytes);
   }
   std::optional<std::string> ReadSourceFile(const std::string& source,
                                             std::size_t maxBytes) override {

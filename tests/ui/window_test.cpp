@@ -20,8 +20,10 @@
 namespace vormlan::ui {
 namespace {
 
+using ::testing::AllOf;
 using ::testing::ElementsAre;
 using ::testing::EndsWith;
+using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 std::string Text(HWND window) {
@@ -347,6 +349,33 @@ TEST_F(GenerateTest, AChosenDirectoryIsCreatedAndReceivesTheInfFile) {
   EXPECT_TRUE(dialogs.errorBoxes.empty());
   EXPECT_TRUE(std::filesystem::is_regular_file(target / "vormlan.inf"));
   EXPECT_THAT(dialogs.plainMessages, ElementsAre(StartsWith("Driver has been created")));
+  EXPECT_FALSE(TakeQuitRequest());
+}
+
+// A second press into the same folder replaces the INF; a folder that
+// holds another driver's package gets an error box and is left alone.
+TEST_F(GenerateTest, AFolderOfAnotherPackageIsRefusedInAnErrorBox) {
+  vormlan::test::TempDir temp;
+  const std::filesystem::path target = temp.Path() / "demo";
+  dialogs.chosenDirectory = target.string();
+  Select(0);
+  Click(c().Button1);
+  Click(c().Button1);
+  EXPECT_TRUE(dialogs.errorBoxes.empty());
+  ASSERT_EQ(dialogs.plainMessages.size(), 2u);
+
+  const std::string other =
+      "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\n[Manufacturer]\r\n"
+      "X=X\r\n[X]\r\n\"Other Driver\" = I\r\n";
+  vormlan::test::WriteFile(target / "vormlan.inf", other);
+  Click(c().Button1);
+  EXPECT_THAT(dialogs.errorBoxes,
+              ElementsAre(AllOf(StartsWith("The folder \"" + target.string() +
+                                           "\" holds another package; nothing was written:"),
+                                HasSubstr("\nvormlan.inf: the INF of another driver"))));
+  EXPECT_EQ(dialogs.plainMessages.size(), 2u);
+  EXPECT_EQ(vormlan::test::ReadFile(target / "vormlan.inf"), other);
+  EXPECT_TRUE(OnPage2());
   EXPECT_FALSE(TakeQuitRequest());
 }
 
