@@ -200,9 +200,16 @@ void AddListCommand(CLI::App& app, int& status) {
         PrintInventory(entries);
       }
     } else if (o->json) {
-      json names = json::array();
-      for (const auto& q : queues) names.push_back(q.name);
-      Out().Line(names.dump(2, ' ', false, json::error_handler_t::replace));
+      // Written as it goes, as dump(2) would write the array: a million
+      // names need not be held twice more as a document and its text.
+      if (queues.empty()) Out().Line("[]");
+      if (!queues.empty()) Out().Line("[");
+      for (std::size_t i = 0; i < queues.size(); ++i) {
+        Out().Line("  " +
+                   json(queues[i].name).dump(-1, ' ', false, json::error_handler_t::replace) +
+                   (i + 1 < queues.size() ? "," : ""));
+      }
+      if (!queues.empty()) Out().Line("]");
     } else {
       for (const auto& q : queues) Out().Line(EscapeControls(q.name));
     }

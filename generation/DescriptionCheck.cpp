@@ -75,9 +75,15 @@ constexpr auto kByteClass = [] {
   return table;
 }();
 
-// Why name is not a plain file name, or "" when it is one.
+}  // namespace
+
 std::string NotAPlainFileName(std::string_view name) {
+  if (name.empty()) return "which is empty";
   if (name == "." || name == "..") return "which is not a bare file name";
+  for (const char c : name) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) return "which holds a control character";
+  }
   for (const char c : name) {
     switch (kByteClass[static_cast<unsigned char>(c)]) {
       case ByteClass::Fine:
@@ -96,6 +102,8 @@ std::string NotAPlainFileName(std::string_view name) {
   if (IsDeviceName(name)) return "which Windows takes for a device, not a file";
   return "";
 }
+
+namespace {
 
 void CheckFileName(const std::string& label, const std::string& name) {
   CheckText(label, name);

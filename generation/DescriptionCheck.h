@@ -3,10 +3,20 @@
 // names that reach outside the driver store or the chosen directory, and
 // values whose control characters would break the INF file's structure.
 
+#include <string>
+#include <string_view>
+
 #include "generation/DriverLookup.h"
 #include "generation/InfComposer.h"
 
 namespace vormlan::generation {
+
+// Why name cannot stand as a file name in an INF: "" when it can, otherwise
+// a clause that follows the name ("which is not a bare file name", "whose
+// ',' would change the INF's structure", ...): empty, "." or "..", a control
+// character, a path, INF syntax, a character Windows refuses in file names,
+// a blank at either end or a final period, a device name.
+std::string NotAPlainFileName(std::string_view name);
 
 // Throws vormlan::Exception naming the offending registry value when a file
 // value (or a "Dependent Files" entry) is not a plain file name — it holds

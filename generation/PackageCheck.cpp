@@ -1,5 +1,7 @@
 #include "generation/PackageCheck.h"
 
+#include "generation/DescriptionCheck.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +12,7 @@
 #include <unordered_set>
 
 #include "common/Unicode.h"
+#include "generation/DescriptionCheck.h"
 
 namespace vormlan::generation {
 namespace {
@@ -263,8 +266,10 @@ class RequirementsReader {
   }
 
   void Require(const std::string& name, const std::string& origin) {
-    if (!IsPlainName(name)) {
-      Problem("file name " + Quote(name) + " in " + origin + " is not a plain file name");
+    if (const std::string why = NotAPlainFileName(name); !why.empty()) {
+      // A path says for itself why it is no plain name.
+      Problem("file name " + Quote(name) + " in " + origin + " is not a plain file name" +
+              (IsPlainName(name) ? ", " + why : std::string()));
       return;
     }
     RequiredFile file{{}, name, origin};

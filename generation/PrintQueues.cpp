@@ -49,7 +49,6 @@ bool ReadQueues(RegistryApi& api, const char* path, bool software, bool details,
   out.reserve(out.size() + keys.size());
   for (auto& key : keys) {
     PrintQueue q;
-    q.keyPath = std::string(path) + "\\" + key;
     q.fromSoftware = software;
     KeyHandle printerHandle = 0;
     if (const long rc = api.OpenKey(printers.Get(), key, registry::access::Read, printerHandle);

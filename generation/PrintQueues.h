@@ -25,10 +25,15 @@ inline constexpr char kSoftwarePrintersKey[] =
 struct PrintQueue {
   std::string name;        // as listed: "Name", or the key name with "," as "\"
   std::string keyName;     // the key's name (",,srv,laser" for "\\srv\laser")
-  std::string keyPath;     // absolute path of the key whose values count
   std::string driverName;  // "Printer Driver"
   std::string port;        // "Port"
   bool fromSoftware = false;
+
+  // The absolute path of the key whose values count. Made when asked: a
+  // registry of a million queues need not hold a million paths.
+  std::string KeyPath() const {
+    return std::string(fromSoftware ? kSoftwarePrintersKey : kSystemPrintersKey) + "\\" + keyName;
+  }
 };
 
 struct QueueListing {

@@ -234,6 +234,8 @@ struct HiveRegistry::Impl {
   std::optional<std::string> controlSetNote;
   std::optional<std::string> dirtyNote;
   std::size_t namesRead = 0;
+  std::size_t indexBytes = 0;  // counted by Indexed
+  std::size_t maxIndexBytes = kMaxIndexBytes;
   std::ifstream fileBytes;  // the file, for the names libhivex cannot convert
   // The path of each key opened so far below the hive's root, as the caller
   // spelled it, for messages; only keys opened cost memory here.
@@ -253,6 +255,17 @@ struct HiveRegistry::Impl {
   }
 
   // Remembers what is damaged (in the key node, when known) for ErrorText.
+  // Counts a name into the index; false once the index is over its budget,
+  // with the error set for node's list.
+  bool Indexed(const std::string& name, hive_node_h node, const char* list) {
+    indexBytes += 2 * name.size() + kIndexEntryCost;
+    if (indexBytes <= maxIndexBytes) return true;
+    damaged = std::string(list) + " unreadable: more names than the index of one hive holds (" +
+              std::to_string(maxIndexBytes) + " bytes)";
+    damage = "the hive " + file + " holds more than can be read: " + PathOf(node) + ": " + damaged;
+    return false;
+  }
+
   long Damaged(hive_node_h node, const std::string& what) {
     damaged = what;
     damage = "the hive " + file + " is damaged: " + (node != 0 ? PathOf(node) + ": " : "") + what;
@@ -387,6 +400,12 @@ struct HiveRegistry::Impl {
                                     std::to_string(i + 1) + " cannot be read");
         return c;
       }
+      if (!Indexed(*name, node, "subkey list")) {
+        c.names.clear();
+        c.byName.clear();
+        c.error = error::InvalidData;
+        return c;
+      }
       c.byName.emplace(unicode::Fold(*name), child);
       c.names.push_back(std::move(*name));
     }
@@ -405,7 +424,13 @@ struct HiveRegistry::Impl {
     for (const hive_value_h* value = list.get(); *value != 0; ++value) {
       std::optional<std::string> name = TakeName(hivex_value_key(hive.get(), *value));
       if (!name) name = RawName(*value, kValueName);
-      if (name) v.byName.emplace(unicode::Fold(*name), *value);
+      if (!name) continue;
+      if (!Indexed(*name, node, "value list")) {
+        v.byName.clear();
+        v.error = error::InvalidData;
+        return v;
+      }
+      v.byName.emplace(unicode::Fold(*name), *value);
     }
     return v;
   }
@@ -508,13 +533,15 @@ struct HiveRegistry::Impl {
   }
 };
 
-HiveRegistry::HiveRegistry(const std::string& file, const HiveMount& mount)
+HiveRegistry::HiveRegistry(const std::string& file, const HiveMount& mount,
+                           std::size_t maxIndexBytes)
     : impl_(std::make_unique<Impl>()) {
   if (std::find(kRoots.begin(), kRoots.end(), mount.root) == kRoots.end()) {
     throw std::invalid_argument("a hive is mounted below a predefined registry root");
   }
   Impl& m = *impl_;
   m.file = file;
+  m.maxIndexBytes = maxIndexBytes;
   m.mountRoot = mount.root;
   ForEachComponent(mount.path, [&](std::string_view part) {
     m.mountNames.emplace_back(part);

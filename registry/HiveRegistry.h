@@ -60,11 +60,22 @@ class HiveRegistry : public RegistryApi {
   static constexpr std::uint64_t kMaxFileSize = std::uint64_t{1} << 30;  // 1 GiB
   static constexpr std::uint32_t kMaxValueSize = 16u * 1024 * 1024;
   static constexpr std::size_t kMaxDepth = 512;
+  // What the index of key and value names (ChildrenOf, ValuesOf) may hold
+  // over the registry's life, each name counted twice (as read and folded)
+  // plus kIndexEntryCost for its entries: the file's size bounds the names it
+  // holds, not what they take once indexed (a hostile hive of ten million
+  // tiny keys in one list). Lookups read only the keys on their way, so real
+  // hives stay far below: a whole SOFTWARE hive indexed takes some 100 MiB.
+  // Past it, the list being read answers 13 and the message says so.
+  static constexpr std::size_t kMaxIndexBytes = std::size_t{256} * 1024 * 1024;
+  static constexpr std::size_t kIndexEntryCost = 96;
 
   // Opens the hive file. Throws HiveError naming the file for a missing,
   // unreadable, empty, oversized or damaged file, a directory, a device or
   // pipe, a registry export (text) or anything else that is not a hive.
-  explicit HiveRegistry(const std::string& file, const HiveMount& mount = HiveMount{});
+  // maxIndexBytes: the index's budget (see kMaxIndexBytes); smaller for tests.
+  explicit HiveRegistry(const std::string& file, const HiveMount& mount = HiveMount{},
+                        std::size_t maxIndexBytes = kMaxIndexBytes);
   ~HiveRegistry() override;
   HiveRegistry(const HiveRegistry&) = delete;
   HiveRegistry& operator=(const HiveRegistry&) = delete;

@@ -3,16 +3,17 @@
 # + UndefinedBehaviorSanitizer) and runs each for SECONDS (default 60) from a
 # copy of its seed corpus in fuzz/corpus/<target>/, so that the inputs the run
 # finds never land in the repository. The targets run side by side. A crash, a
-# leak, undefined behaviour or a broken invariant fails the script; the input
-# that caused it is kept in build/fuzz/crashes/ (rerun it with:
-# build/fuzz/fuzz/<target> FILE).
+# leak, undefined behaviour, a broken invariant, an input that takes more than
+# 10 s or a peak of more than 1.5 GiB (the memory goal of every reader) fails
+# the script; the input that caused it is kept in build/fuzz/crashes/ (rerun
+# it with: build/fuzz/fuzz/<target> FILE).
 #   VORMLAN_JOBS=N  build jobs (default 2)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
 seconds="${1:-60}"
 jobs="${VORMLAN_JOBS:-2}"
-targets=(regfile_fuzzer hive_fuzzer generate_fuzzer)
+targets=(regfile_fuzzer hive_fuzzer generate_fuzzer inf_fuzzer)
 
 cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j "$jobs" --target "${targets[@]}" ||
   exit 1
@@ -30,7 +31,7 @@ for target in "${targets[@]}"; do
   [ -f "fuzz/$target.dict" ] && dict=(-dict="fuzz/$target.dict")
   echo "--- $target: ${seconds} s from $(ls "$corpus" | wc -l) seed inputs"
   build/fuzz/fuzz/"$target" "$corpus" "${dict[@]}" -max_total_time="$seconds" \
-    -timeout=30 -rss_limit_mb=2048 -print_final_stats=1 \
+    -timeout=10 -rss_limit_mb=1536 -print_final_stats=1 \
     -artifact_prefix="$crashes/$target-" >"$work/$target.log" 2>&1 &
   pids+=($!)
 done

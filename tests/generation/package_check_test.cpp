@@ -183,6 +183,13 @@ TEST_F(PackageCheckTest, BrokenX64PackagesNameWhatIsWrong) {
                 "name"));
   EXPECT_EQ(ProblemsWith("=kel64.cat", "=C:kel64.cat"),
             one("CatalogFile \"C:kel64.cat\" in [Version] is not a plain file name"));
+  // Names that the INF's own syntax or Windows would take for something else.
+  EXPECT_EQ(ProblemsWith("@kel.gpd", "@\"kel%.gpd\""),
+            one("file name \"kel%.gpd\" in CopyFiles of [KelInst.NTamd64] is not a plain file "
+                "name, whose '%' would change the INF's structure"));
+  EXPECT_EQ(ProblemsWith("@kel.gpd", "@nul.gpd"),
+            one("file name \"nul.gpd\" in CopyFiles of [KelInst.NTamd64] is not a plain file "
+                "name, which Windows takes for a device, not a file"));
 }
 
 TEST(RequirementsOf, ModelsDecorationsFollowTheArchitecture) {

@@ -78,7 +78,7 @@ TEST(PrintQueues, AnOfflineDiskHasItsQueuesOnlyInSoftware) {
   const QueueListing listing = ListQueues(*reg);
   EXPECT_FALSE(listing.systemKey);
   ASSERT_EQ(Names(listing), (std::vector<std::string>{"Office"}));
-  EXPECT_EQ(listing.queues[0].keyPath, std::string(kSoftwarePrintersKey) + "\\Office");
+  EXPECT_EQ(listing.queues[0].KeyPath(), std::string(kSoftwarePrintersKey) + "\\Office");
 
   // The lookup finds the queue's key there and its driver in SYSTEM.
   const auto d = LookupDriver(*reg, "Office");

@@ -306,6 +306,33 @@ TEST_F(HiveDamage, KeyNamesWithALoneSurrogateAreListedWithAReplacement) {
   hive.CloseKey(key);
 }
 
+// The names read into the index have a budget: past it a list answers 13,
+// and the message names the hive, the key and the budget, not damage.
+TEST_F(HiveDamage, NamesPastTheIndexBudgetAreAnErrorNamingTheKey) {
+  const std::string file = Write("sound.hive", Sound());
+  HiveRegistry roomy(file, HiveMount{}, 64 * 1024);
+  HiveRegistry unbounded(file);
+  EXPECT_EQ(probes::PrinterNamesFromRegistry(roomy), probes::PrinterNamesFromRegistry(unbounded));
+
+  HiveRegistry tight(file, HiveMount{}, 1000);
+  KeyHandle key = 0;
+  long rc = tight.OpenKey(root::LocalMachine, "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers",
+                          access::Read, key);
+  if (rc == error::Success) {
+    Strings names;
+    rc = tight.EnumSubKeys(key, names);
+    tight.CloseKey(key);
+  }
+  ASSERT_EQ(rc, error::InvalidData);
+  const auto text = tight.ErrorText(rc);
+  ASSERT_TRUE(text.has_value());
+  EXPECT_NE(text->find("the hive " + file + " holds more than can be read: "), std::string::npos)
+      << *text;
+  EXPECT_NE(text->find("more names than the index of one hive holds (1000 bytes)"),
+            std::string::npos)
+      << *text;
+}
+
 TEST_F(HiveDamage, LoopingKeysEndAtWindowsDepth) {
   const auto sound = dir_.Path() / "loop.hive";
   test::WriteHiveFromRegText(sound, "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SYSTEM\\LoopA\\LoopB]\n");
