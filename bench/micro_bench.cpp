@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <string>
 
-#include "generation/DriverFiles.h"
-#include "generation/DriverLookup.h"
-#include "generation/InfComposer.h"
+#include "print/DriverFiles.h"
+#include "print/DriverLookup.h"
+#include "inf/InfComposer.h"
 #include "registry/MemoryRegistry.h"
 #include "registry/RegFile.h"
 

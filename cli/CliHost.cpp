@@ -1,9 +1,9 @@
 #include "cli/CliHost.h"
 
 #ifdef _WIN32
-#include "generation/host_win32.h"
+#include "host/host_win32.h"
 #else
-#include "generation/host_posix.h"
+#include "host/host_posix.h"
 #endif
 
 namespace vormlan::cli {

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "generation/HostServices.h"
+#include "host/HostServices.h"
 
 namespace vormlan::cli {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "common/Exception.h"
-#include "generation/Architecture.h"
-#include "generation/InfComposer.h"
+#include "print/Architecture.h"
+#include "inf/InfComposer.h"
 #include "registry/RegistryApi.h"
 
 namespace vormlan::cli {

@@ -5,8 +5,8 @@
 
 #include "common/Exception.h"
 #include "common/Unicode.h"
-#include "generation/DriverRegistration.h"
-#include "generation/PrintQueues.h"
+#include "print/DriverRegistration.h"
+#include "print/PrintQueues.h"
 
 namespace vormlan::cli {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "generation/Architecture.h"
-#include "generation/DriverRegistration.h"
+#include "print/Architecture.h"
+#include "print/DriverRegistration.h"
 #include "registry/RegistryApi.h"
 
 namespace vormlan::cli {

@@ -9,7 +9,7 @@
 #include "common/Exception.h"
 #include "common/PathWithin.h"
 #include "common/Unicode.h"
-#include "generation/DriverRegistration.h"
+#include "print/DriverRegistration.h"
 #include "probes/NativeArch.h"
 #include "registry/ControlSet.h"
 #include "registry/MemoryRegistry.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "generation/Architecture.h"
+#include "print/Architecture.h"
 
 namespace vormlan::cli {
 

@@ -9,7 +9,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Output.h"
-#include "generation/PackageCheck.h"
+#include "inf/PackageCheck.h"
 
 namespace vormlan::cli {
 namespace {

@@ -9,10 +9,10 @@
 #include "cli/Output.h"
 #include "cli/Report.h"
 #include "common/ErrorText.h"
-#include "generation/DriverRegistration.h"
+#include "print/DriverRegistration.h"
 #include "generation/GenerationRun.h"
-#include "generation/DriverLookup.h"
-#include "generation/InfComposer.h"
+#include "print/DriverLookup.h"
+#include "inf/InfComposer.h"
 #include "registry/unitEXRegistry.h"
 
 namespace vormlan::cli {

@@ -13,8 +13,8 @@
 #include "cli/Report.h"
 #include "common/ErrorText.h"
 #include "common/Unicode.h"
-#include "generation/DriverRegistration.h"
-#include "generation/PrintQueues.h"
+#include "print/DriverRegistration.h"
+#include "print/PrintQueues.h"
 #include "probes/Printers.h"
 #ifdef _WIN32
 #include "probes/Printers_win32.h"

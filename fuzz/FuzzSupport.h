@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "common/Ansi.h"
-#include "generation/HostServices.h"
+#include "host/HostServices.h"
 #include "registry/RegistryApi.h"
 
 namespace vormlan::fuzz {

@@ -12,9 +12,9 @@
 #include <string>
 
 #include "fuzz/FuzzSupport.h"
-#include "generation/Architecture.h"
-#include "generation/DriverLookup.h"
-#include "generation/DriverRegistration.h"
+#include "print/Architecture.h"
+#include "print/DriverLookup.h"
+#include "print/DriverRegistration.h"
 #include "probes/Printers.h"
 #include "registry/HiveRegistry.h"
 #include "registry/unitEXRegistry.h"

@@ -8,10 +8,10 @@
 #include <string_view>
 
 #include "fuzz/FuzzSupport.h"
-#include "generation/Architecture.h"
-#include "generation/DescriptionCheck.h"
-#include "generation/InfFile.h"
-#include "generation/PackageCheck.h"
+#include "print/Architecture.h"
+#include "inf/DescriptionCheck.h"
+#include "inf/InfFile.h"
+#include "inf/PackageCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace vormlan::generation;

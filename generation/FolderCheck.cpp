@@ -5,8 +5,8 @@
 #include <unordered_set>
 
 #include "common/Unicode.h"
-#include "generation/InfFile.h"
-#include "generation/PackageCheck.h"
+#include "inf/InfFile.h"
+#include "inf/PackageCheck.h"
 
 namespace vormlan::generation {
 namespace {

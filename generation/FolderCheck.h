@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "common/Exception.h"
-#include "generation/Architecture.h"
-#include "generation/HostServices.h"
+#include "print/Architecture.h"
+#include "host/HostServices.h"
 
 namespace vormlan::generation {
 

@@ -1,8 +1,8 @@
 #include "generation/GenerationRun.h"
 
-#include "generation/DescriptionCheck.h"
-#include "generation/DriverLookup.h"
-#include "generation/InfComposer.h"
+#include "inf/DescriptionCheck.h"
+#include "print/DriverLookup.h"
+#include "inf/InfComposer.h"
 
 namespace vormlan::generation {
 

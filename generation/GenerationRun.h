@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "generation/HostServices.h"
-#include "generation/InfComposer.h"
+#include "host/HostServices.h"
+#include "inf/InfComposer.h"
 #include "generation/PackageWriter.h"
 #include "registry/RegistryApi.h"
 

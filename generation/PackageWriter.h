@@ -9,11 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "generation/Architecture.h"
-#include "generation/DriverFiles.h"
-#include "generation/DriverLookup.h"
-#include "generation/HostServices.h"
-#include "generation/InfComposer.h"
+#include "print/Architecture.h"
+#include "print/DriverFiles.h"
+#include "print/DriverLookup.h"
+#include "host/HostServices.h"
+#include "inf/InfComposer.h"
 
 namespace vormlan::generation {
 

@@ -6,7 +6,7 @@
 #include "common/Exception.h"
 #include "common/Unicode.h"
 #include "generation/FolderCheck.h"
-#include "generation/InfFile.h"
+#include "inf/InfFile.h"
 
 namespace vormlan::generation {
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "generation/Architecture.h"
-#include "generation/HostServices.h"
+#include "print/Architecture.h"
+#include "host/HostServices.h"
 
 namespace vormlan::generation {
 

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <stdexcept>
 
-#include "generation/Collation.h"
+#include "common/Collation.h"
 
 namespace vormlan::ui {
 

@@ -2,7 +2,7 @@
 // The program's own FormServices: the system probes, generation runs against
 // a registry through a host, the shell's mail link and the host's end request.
 
-#include "generation/HostServices.h"
+#include "host/HostServices.h"
 #include "registry/RegistryApi.h"
 #include "ui/FormServices.h"
 

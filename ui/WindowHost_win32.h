@@ -3,7 +3,7 @@
 // Win32Host, plus the chooser, the plain message box and the end request of
 // the program's window.
 
-#include "generation/host_win32.h"
+#include "host/host_win32.h"
 #include "ui/Dialogs.h"
 
 namespace vormlan::ui {

@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "common/ErrorText.h"
-#include "generation/Contact.h"
+#include "inf/Contact.h"
 
 namespace vormlan::ui {
 

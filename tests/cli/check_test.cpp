@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "generation/InfComposer.h"
+#include "inf/InfComposer.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "common/Ansi.h"
-#include "generation/Collation.h"
-#include "generation/DriverFiles.h"
+#include "common/Collation.h"
+#include "print/DriverFiles.h"
 
 namespace vormlan::generation {
 namespace {

@@ -9,12 +9,12 @@
 
 #include "common/Exception.h"
 #include "generation/PackageWriter.h"
-#include "generation/PathText.h"
+#include "host/PathText.h"
 #include "tests/support/TestSupport.h"
 #ifdef _WIN32
 #include <windows.h>
 
-#include "generation/host_win32.h"
+#include "host/host_win32.h"
 #else
 #include <fcntl.h>
 #include <signal.h>
@@ -27,7 +27,7 @@
 #include <future>
 #include <thread>
 
-#include "generation/host_posix.h"
+#include "host/host_posix.h"
 #endif
 
 namespace vormlan::generation {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/Unicode.h"
-#include "generation/InfFile.h"
+#include "inf/InfFile.h"
 
 namespace vormlan::generation {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "generation/Contact.h"
-#include "generation/InfComposer.h"
+#include "inf/Contact.h"
+#include "inf/InfComposer.h"
 
 namespace vormlan::generation {
 namespace {

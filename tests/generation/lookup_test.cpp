@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "generation/DriverLookup.h"
+#include "print/DriverLookup.h"
 #include "registry/MemoryRegistry.h"
 #include "registry/RegFile.h"
 #include "registry/unitEXRegistry.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "generation/InfComposer.h"
-#include "generation/PackageCheck.h"
+#include "inf/InfComposer.h"
+#include "inf/PackageCheck.h"
 #include "tests/support/TestSupport.h"
 
 namespace vormlan::generation {

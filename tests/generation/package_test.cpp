@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/Exception.h"
-#include "generation/DescriptionCheck.h"
+#include "inf/DescriptionCheck.h"
 #include "generation/FolderCheck.h"
 #include "generation/GenerationRun.h"
 #include "generation/PackageWriter.h"

@@ -5,9 +5,9 @@
 
 #include <memory>
 
-#include "generation/DriverLookup.h"
-#include "generation/DriverRegistration.h"
-#include "generation/PrintQueues.h"
+#include "print/DriverLookup.h"
+#include "print/DriverRegistration.h"
+#include "print/PrintQueues.h"
 #include "registry/MemoryRegistry.h"
 #include "registry/RegFile.h"
 #include "registry/UnionRegistry.h"

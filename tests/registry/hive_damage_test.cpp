@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "common/Unicode.h"
-#include "generation/DriverLookup.h"
-#include "generation/PrintQueues.h"
+#include "print/DriverLookup.h"
+#include "print/PrintQueues.h"
 #include "probes/Printers.h"
 #include "registry/HiveRegistry.h"
 #include "tests/support/HiveFixture.h"

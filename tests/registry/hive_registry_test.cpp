@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "generation/DriverLookup.h"
+#include "print/DriverLookup.h"
 #include "registry/ControlSet.h"
 #include "registry/HiveRegistry.h"
 #include "registry/MemoryRegistry.h"

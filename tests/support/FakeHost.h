@@ -9,8 +9,8 @@
 
 #include "common/Ansi.h"
 #include "common/Exception.h"
-#include "generation/HostServices.h"
-#include "generation/PathText.h"
+#include "host/HostServices.h"
+#include "host/PathText.h"
 
 namespace vormlan::test {
 

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "common/Exception.h"
-#include "generation/Contact.h"
+#include "inf/Contact.h"
 #include "tests/ui/FormFakes.h"
 
 namespace vormlan::ui {

@@ -9,7 +9,7 @@
 
 #include <filesystem>
 
-#include "generation/DriverLookup.h"
+#include "print/DriverLookup.h"
 #include "generation/GenerationRun.h"
 #include "registry/MemoryRegistry.h"
 #include "tests/support/TestSupport.h"

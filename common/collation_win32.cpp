@@ -3,7 +3,7 @@
 #include <climits>
 
 #include "common/WideText_win32.h"
-#include "generation/Collation.h"
+#include "common/Collation.h"
 
 namespace vormlan::generation {
 

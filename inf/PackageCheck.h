@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "generation/Architecture.h"
-#include "generation/InfFile.h"
+#include "print/Architecture.h"
+#include "inf/InfFile.h"
 
 namespace vormlan::generation {
 

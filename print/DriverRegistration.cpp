@@ -1,12 +1,12 @@
-#include "generation/DriverRegistration.h"
+#include "print/DriverRegistration.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <string_view>
 
 #include "common/Unicode.h"
-#include "generation/DriverLookup.h"
-#include "generation/PrintQueues.h"
+#include "print/DriverLookup.h"
+#include "print/PrintQueues.h"
 #include "registry/ValueRead.h"
 
 namespace vormlan::generation {

@@ -1,4 +1,4 @@
-#include "generation/host_win32.h"
+#include "host/host_win32.h"
 
 #include <windows.h>
 
@@ -12,7 +12,7 @@
 #include "common/Exception.h"
 #include "common/SystemText_win32.h"
 #include "common/WideText_win32.h"
-#include "generation/PathText.h"
+#include "host/PathText.h"
 
 namespace vormlan::generation {
 namespace {

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "generation/HostServices.h"
+#include "host/HostServices.h"
 #include "registry/RegistryApi.h"
 
 namespace vormlan::generation {

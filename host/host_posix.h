@@ -17,7 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "generation/HostServices.h"
+#include "host/HostServices.h"
 
 namespace vormlan::generation {
 

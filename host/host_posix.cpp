@@ -1,4 +1,4 @@
-#include "generation/host_posix.h"
+#include "host/host_posix.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -14,7 +14,7 @@
 
 #include "common/Exception.h"
 #include "common/Unicode.h"
-#include "generation/PathText.h"
+#include "host/PathText.h"
 
 namespace vormlan::generation {
 namespace {

@@ -1,4 +1,4 @@
-#include "generation/DescriptionCheck.h"
+#include "inf/DescriptionCheck.h"
 
 #include <array>
 #include <cstdint>

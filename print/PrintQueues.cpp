@@ -1,4 +1,4 @@
-#include "generation/PrintQueues.h"
+#include "print/PrintQueues.h"
 
 #include <algorithm>
 #include <unordered_map>

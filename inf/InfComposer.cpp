@@ -1,10 +1,10 @@
-#include "generation/InfComposer.h"
+#include "inf/InfComposer.h"
 
 #include "common/Ansi.h"
 #include "common/CodePage.h"
 #include "common/Exception.h"
 #include "common/Unicode.h"
-#include "generation/Contact.h"
+#include "inf/Contact.h"
 
 namespace vormlan::generation {
 namespace {

@@ -1,9 +1,9 @@
-#include "generation/DriverFiles.h"
+#include "print/DriverFiles.h"
 
 #include <algorithm>
 #include <numeric>
 
-#include "generation/Collation.h"
+#include "common/Collation.h"
 
 namespace vormlan::generation {
 namespace {

@@ -1,4 +1,4 @@
-#include "generation/InfFile.h"
+#include "inf/InfFile.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,8 +1,8 @@
-#include "generation/DriverLookup.h"
+#include "print/DriverLookup.h"
 
 #include <algorithm>
 
-#include "generation/PrintQueues.h"
+#include "print/PrintQueues.h"
 #include "registry/unitEXRegistry.h"
 
 namespace vormlan::generation {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "common/Exception.h"
-#include "generation/Architecture.h"
+#include "print/Architecture.h"
 
 namespace vormlan::generation {
 

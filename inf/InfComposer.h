@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "generation/DriverFiles.h"
-#include "generation/DriverLookup.h"
+#include "print/DriverFiles.h"
+#include "print/DriverLookup.h"
 
 namespace vormlan::generation {
 

@@ -1,4 +1,4 @@
-#include "generation/PathText.h"
+#include "host/PathText.h"
 
 namespace vormlan::generation {
 namespace {

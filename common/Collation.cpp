@@ -1,4 +1,4 @@
-#include "generation/Collation.h"
+#include "common/Collation.h"
 
 #include <array>
 #include <cstddef>

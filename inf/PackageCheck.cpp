@@ -1,6 +1,4 @@
-#include "generation/PackageCheck.h"
-
-#include "generation/DescriptionCheck.h"
+#include "inf/PackageCheck.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -12,7 +10,7 @@
 #include <unordered_set>
 
 #include "common/Unicode.h"
-#include "generation/DescriptionCheck.h"
+#include "inf/DescriptionCheck.h"
 
 namespace vormlan::generation {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "generation/Architecture.h"
+#include "print/Architecture.h"
 #include "registry/RegistryApi.h"
 
 namespace vormlan::generation {

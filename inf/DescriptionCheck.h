@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "generation/DriverLookup.h"
-#include "generation/InfComposer.h"
+#include "print/DriverLookup.h"
+#include "inf/InfComposer.h"
 
 namespace vormlan::generation {
 
