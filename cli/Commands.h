@@ -76,9 +76,12 @@ struct ArchOption {
   std::vector<generation::Arch> Resolve(const Source& source, bool several) const;
 };
 void AddArchOption(CLI::App& command, ArchOption& option, bool several);
+// --arch of one architecture, x86 unless given: the names of the
+// architecture table, in any letter case, turned into the enum as parsed.
+void AddSingleArchOption(CLI::App& command, generation::Arch& arch, const std::string& help);
 struct InfEncodingOption {
-  std::string name = "ansi";
-  generation::InfEncoding Get() const;
+  generation::InfEncoding value = generation::InfEncoding::CodePage;
+  generation::InfEncoding Get() const { return value; }
 };
 void AddInfEncodingOption(CLI::App& command, InfEncodingOption& option);
 

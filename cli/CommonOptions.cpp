@@ -1,6 +1,8 @@
 // Options and error reporting shared by the subcommands.
 
 #include "cli/Commands.h"
+
+#include <map>
 #include "cli/Output.h"
 #include "common/ErrorText.h"
 #include "generation/FolderCheck.h"
@@ -43,23 +45,33 @@ void AddArchOption(CLI::App& command, ArchOption& option, bool several) {
           several ? "x86|x64|arm64[,...]|all" : "x86|x64|arm64"));
 }
 
-generation::InfEncoding InfEncodingOption::Get() const {
-  // The option's check accepts any case and leaves the value as given.
-  std::string lower = name;
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower == "utf-16" ? generation::InfEncoding::Utf16 : generation::InfEncoding::CodePage;
-}
-
 void AddInfEncodingOption(CLI::App& command, InfEncodingOption& option) {
   command
-      .add_option("--inf-encoding", option.name,
+      .add_option("--inf-encoding", option.value,
                   "How the INF is written: ansi (8-bit text in Windows-1252, or in the ANSI code "
                   "page on Windows; the default) or utf-16 (UTF-16LE with a byte-order mark, for "
                   "names the code page cannot hold)")
-      ->check(CLI::IsMember({"ansi", "utf-16"}, CLI::ignore_case))
+      ->transform(CLI::CheckedTransformer(
+                      std::map<std::string, generation::InfEncoding>{
+                          {"ansi", generation::InfEncoding::CodePage},
+                          {"utf-16", generation::InfEncoding::Utf16}},
+                      CLI::ignore_case)
+                      .description(""))
+      ->type_name("ansi|utf-16")
       ->default_str("ansi");
+}
+
+void AddSingleArchOption(CLI::App& command, generation::Arch& arch, const std::string& help) {
+  std::map<std::string, generation::Arch> names;
+  std::string type;
+  for (const auto& info : generation::kArchitectures) {
+    names.emplace(std::string(info.name), info.arch);
+    type += (type.empty() ? "" : "|") + std::string(info.name);
+  }
+  command.add_option("--arch", arch, help)
+      ->transform(CLI::CheckedTransformer(names, CLI::ignore_case).description(""))
+      ->type_name(type)
+      ->default_str("x86");
 }
 
 void AddQuietOption(CLI::App& command) {

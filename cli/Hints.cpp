@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "common/Quoted.h"
 #include "common/Exception.h"
 #include "common/Unicode.h"
 #include "print/DriverRegistration.h"
@@ -28,10 +29,6 @@ std::u32string Loose(const std::string& name) {
     if (cp != U' ' && cp != U'\t') loose += cp;
   }
   return loose;
-}
-
-std::string Quoted(const std::string& text) {
-  return "\"" + text + "\"";
 }
 
 // How many edits a typed name may be from a registered one to be offered:

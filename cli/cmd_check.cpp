@@ -66,21 +66,19 @@ void AddCheckCommand(CLI::App& app, int& status) {
   cmd->allow_extras();
   struct Options {
     std::string dir;
-    std::string arch = "x86";
+    generation::Arch arch = generation::Arch::X86;
     bool json = false;
   };
   auto o = std::make_shared<Options>();
   cmd->add_option("DIR", o->dir, "The package folder");
-  cmd->add_option("--arch", o->arch,
-                  "The architecture the package is for: x86 (the default), x64 or arm64")
-      ->check(CLI::IsMember({"x86", "x64", "arm64"}, CLI::ignore_case))
-      ->default_str("x86");
+  AddSingleArchOption(*cmd, o->arch,
+                      "The architecture the package is for: x86 (the default), x64 or arm64");
   cmd->add_flag("--json", o->json,
                 "Print one JSON object (UTF-8): folder, arch, ok, infs and problems");
   cmd->callback([cmd, o, &status] {
     RequireNoExtras(*cmd);
     RequireOption(*cmd, "DIR", o->dir);
-    const auto arch = generation::ParseArch(o->arch).value_or(generation::Arch::X86);
+    const auto arch = o->arch;
     const auto result = generation::CheckPackage(FolderPath(o->dir), arch);
     Out().Line(o->json ? Json(o->dir, arch, result) : Text(o->dir, arch, result));
     status = result.Ok() ? kExitOk : kExitError;

@@ -19,6 +19,7 @@
 #include "cli/Output.h"
 #include "cli/Progress.h"
 #include "cli/Report.h"
+#include "common/Quoted.h"
 #include "common/ErrorText.h"
 #include "common/PathWithin.h"
 #include "common/Unicode.h"
@@ -38,6 +39,22 @@ using generation::Arch;
 constexpr char kIndexFile[] = "index.json";
 constexpr char kSummaryFile[] = "summary.txt";
 
+// Where a package comes from: an INF composed for the installed driver, the
+// driver store's own package, or the store's where there is one.
+enum class PackageSource { Composed, Store, Auto };
+
+constexpr const char* NameOf(PackageSource source) {
+  switch (source) {
+    case PackageSource::Store:
+      return "store";
+    case PackageSource::Auto:
+      return "auto";
+    case PackageSource::Composed:
+      break;
+  }
+  return "composed";
+}
+
 struct Options {
   std::string printer;
   std::string driver;
@@ -45,7 +62,7 @@ struct Options {
   std::string out;
   SourceOptions source;
   ArchOption arch;
-  std::string from = "composed";
+  PackageSource from = PackageSource::Composed;
   InfEncodingOption encoding;
   bool json = false;
   bool quiet = false;
@@ -69,10 +86,6 @@ struct Messages {
     Warning(text);
   }
 };
-
-std::string Quoted(const std::string& text) {
-  return "\"" + text + "\"";
-}
 
 std::string Joined(const std::vector<std::string>& items, const std::string& separator) {
   std::string text;
@@ -287,8 +300,8 @@ void RunOne(registry::RegistryApi& registry, generation::HostServices& host, Sub
     if (subject.printer.empty()) {
       // A driver without a printer: it must be registered here.
       // With --all the name is the one the inventory gave.
-      driver =
-          ComposableDriver(registry, subject.driver, arch, o.from == "composed" && !o.all, o.all);
+      driver = ComposableDriver(registry, subject.driver, arch,
+                                o.from == PackageSource::Composed && !o.all, o.all);
       subject.driver = driver->name;
       here = &driver->details;
     } else {
@@ -297,7 +310,7 @@ void RunOne(registry::RegistryApi& registry, generation::HostServices& host, Sub
       here = printer->In(arch);
     }
     report.driver = subject.driver;
-    if (o.all && o.from == "composed" && here != nullptr && here->version == 4) {
+    if (o.all && o.from == PackageSource::Composed && here != nullptr && here->version == 4) {
       // Not a failure of the rescue: the driver is there, in another form.
       report.version = 4;
       report.skipped =
@@ -306,7 +319,7 @@ void RunOne(registry::RegistryApi& registry, generation::HostServices& host, Sub
       messages.Warn(EscapeControls(Quoted(subject.driver)) + " skipped: " + *report.skipped);
       return;
     }
-    if (o.from != "composed") {
+    if (o.from != PackageSource::Composed) {
       StoreChoice choice;
       if (printer && !printer->printerKeyFound) {
         choice.why = "there is no printer called " + Quoted(subject.printer);
@@ -314,9 +327,9 @@ void RunOne(registry::RegistryApi& registry, generation::HostServices& host, Sub
         choice = FindStorePackage(subject, here, arch, host);
       }
       if (choice.location) {
-        if (o.from == "auto") messages.Say("source: the driver store's own package");
+        if (o.from == PackageSource::Auto) messages.Say("source: the driver store's own package");
         RunStore(host, outDir, report.arch, choice, o.replace, report, messages);
-      } else if (o.from == "store") {
+      } else if (o.from == PackageSource::Store) {
         auto hints = subject.printer.empty() ? std::vector<std::string>()
                                              : LookupHints(registry, subject.printer, arch);
         if (choice.driver != nullptr && choice.driver->version != 4) {
@@ -510,7 +523,7 @@ int RunAll(const Source& source, generation::HostServices& host, const Options& 
   if (!o.replace) {
     std::set<std::string> folders;
     for (const auto& package : packages) folders.insert(package.folder);
-    RefuseForeignIndex(prefix, archJson, o.from, folders);
+    RefuseForeignIndex(prefix, archJson, NameOf(o.from), folders);
   }
   if (const auto reason = host.CreateDirectoryTree(root)) {
     throw Exception("Cannot create directory " + Quoted(host.DisplayPath(root)) + ": " + *reason);
@@ -551,7 +564,7 @@ int RunAll(const Source& source, generation::HostServices& host, const Options& 
 
   std::vector<RunReport> reports;
   nlohmann::ordered_json index = {{"arch", archJson},
-                                  {"source", o.from},
+                                  {"source", NameOf(o.from)},
                                   {"printers", nlohmann::ordered_json::array()},
                                   {"drivers", nlohmann::ordered_json::array()}};
   std::string summary;
@@ -611,7 +624,7 @@ nlohmann::ordered_json FailedJson(const Options& o, const std::exception& error)
       o.arch.name.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(o.arch.name);
   if (!o.all) return j;
   return {{"arch", j["arch"]},
-          {"source", o.from},
+          {"source", NameOf(o.from)},
           {"printers", nlohmann::ordered_json::array()},
           {"drivers", nlohmann::ordered_json::array()},
           {"error", j["error"]}};
@@ -653,7 +666,12 @@ void AddGenerateCommand(CLI::App& app, int& status) {
                   "composed (the default): an INF written for the installed driver; store: the "
                   "driver's original package from System32\\DriverStore\\FileRepository, which "
                   "keeps the vendor's signature; auto: the store package where there is one")
-      ->check(CLI::IsMember({"composed", "store", "auto"}))
+      ->transform(CLI::CheckedTransformer(
+                      std::map<std::string, PackageSource>{{"composed", PackageSource::Composed},
+                                                           {"store", PackageSource::Store},
+                                                           {"auto", PackageSource::Auto}})
+                      .description(""))
+      ->type_name("composed|store|auto")
       ->default_str("composed");
   AddInfEncodingOption(*cmd, o->encoding);
   cmd->add_flag("--json", o->json,

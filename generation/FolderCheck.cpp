@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "common/Quoted.h"
 #include "common/Unicode.h"
 #include "inf/InfFile.h"
 #include "inf/PackageCheck.h"
@@ -12,10 +13,6 @@ namespace vormlan::generation {
 namespace {
 
 using Entry = HostServices::DirectoryEntry;
-
-std::string Quoted(const std::string& text) {
-  return "\"" + text + "\"";
-}
 
 bool IsInfName(const std::string& name) {
   return name.size() > 4 && unicode::Fold(name.substr(name.size() - 4)) == ".INF";

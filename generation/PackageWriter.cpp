@@ -1,5 +1,6 @@
 #include "generation/PackageWriter.h"
 
+#include "common/Quoted.h"
 #include "common/Exception.h"
 #include "generation/FolderCheck.h"
 
@@ -7,10 +8,6 @@ namespace vormlan::generation {
 namespace {
 
 using Kind = HostServices::CopyResult::Kind;
-
-std::string Quoted(const std::string& text) {
-  return "\"" + text + "\"";
-}
 
 }  // namespace
 

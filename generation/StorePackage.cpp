@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "common/Quoted.h"
 #include "common/Exception.h"
 #include "common/Unicode.h"
 #include "generation/FolderCheck.h"
@@ -32,10 +33,6 @@ std::vector<std::string> Components(const std::string& path) {
 
 bool EndsWithInf(const std::string& name) {
   return name.size() > 4 && unicode::EqualsIgnoreCase(name.substr(name.size() - 4), ".inf");
-}
-
-std::string Quoted(const std::string& text) {
-  return "\"" + text + "\"";
 }
 
 }  // namespace

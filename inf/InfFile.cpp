@@ -348,15 +348,7 @@ InfFile InfFile::Parse(std::string_view bytes, const std::string& sourceName) {
 }
 
 std::string_view PlatformSuffix(Arch arch) {
-  switch (arch) {
-    case Arch::X64:
-      return "NTamd64";
-    case Arch::Arm64:
-      return "NTarm64";
-    case Arch::X86:
-      break;
-  }
-  return "NTx86";
+  return InfoOf(arch).platform;
 }
 
 std::optional<std::string> CatalogFileOf(const InfFile& inf, Arch arch) {

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "common/Quoted.h"
 #include "common/Unicode.h"
 #include "inf/DescriptionCheck.h"
 
@@ -18,24 +19,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::string_view kPrinterClassGuid = "{4D36E979-E325-11CE-BFC1-08002BE10318}";
-std::string Quote(std::string_view text) {
-  return "\"" + std::string(text) + "\"";
-}
 std::string Bracket(std::string_view section) {
   return "[" + std::string(section) + "]";
-}
-
-// The name [SourceDisksFiles] and [SourceDisksNames] carry for the platform.
-std::string_view SourceSuffix(Arch arch) {
-  switch (arch) {
-    case Arch::X64:
-      return "amd64";
-    case Arch::Arm64:
-      return "arm64";
-    case Arch::X86:
-      break;
-  }
-  return "x86";
 }
 
 // A name that stays inside its folder: no separators, no drive, not a
@@ -89,7 +74,7 @@ class RequirementsReader {
       if (IsPlainName(*catalog)) {
         out_.catalog = std::move(catalog);
       } else {
-        Problem("CatalogFile " + Quote(*catalog) + " in [Version] is not a plain file name");
+        Problem("CatalogFile " + Quoted(*catalog) + " in [Version] is not a plain file name");
       }
     }
     return std::move(out_);
@@ -112,22 +97,22 @@ class RequirementsReader {
       if (!unicode::EqualsIgnoreCase(value, "$Windows NT$") &&
           !unicode::EqualsIgnoreCase(value, "$Chicago$") &&
           !unicode::EqualsIgnoreCase(value, "$Windows 95$")) {
-        Problem("[Version] Signature is " + Quote(value) + ", not \"$Windows NT$\"");
+        Problem("[Version] Signature is " + Quoted(value) + ", not \"$Windows NT$\"");
       }
     }
     const InfLine* cls = version->Find("Class");
     if (cls == nullptr) {
       Problem("[Version] has no Class (Printer expected)");
     } else if (!unicode::EqualsIgnoreCase(cls->fields.front(), "Printer")) {
-      Problem("[Version] Class is " + Quote(cls->fields.front()) + ", not Printer");
+      Problem("[Version] Class is " + Quoted(cls->fields.front()) + ", not Printer");
     }
     const InfLine* guid = version->Find("ClassGUID");
     if (guid == nullptr) {
       Problem("[Version] has no ClassGUID (the printer class " + std::string(kPrinterClassGuid) +
               " expected)");
     } else if (!unicode::EqualsIgnoreCase(guid->fields.front(), kPrinterClassGuid)) {
-      Problem("[Version] ClassGUID is " + Quote(guid->fields.front()) + ", not the printer class " +
-              std::string(kPrinterClassGuid));
+      Problem("[Version] ClassGUID is " + Quoted(guid->fields.front()) +
+              ", not the printer class " + std::string(kPrinterClassGuid));
     }
   }
 
@@ -206,7 +191,7 @@ class RequirementsReader {
     if (models->Lines().empty()) Problem("models section " + Bracket(name) + " lists no model");
     for (const auto& line : models->Lines()) {
       const std::string& install = line.fields.front();
-      const std::string model = Quote(line.hasKey ? line.key : install);
+      const std::string model = Quoted(line.hasKey ? line.key : install);
       if (install.empty()) {
         Problem("model " + model + " in " + Bracket(name) + " names no install section");
         continue;
@@ -255,7 +240,7 @@ class RequirementsReader {
   // The first line of a key in the platform's variant of a section, else in
   // the plain section.
   const InfLine* SourceLine(const std::string& section, std::string_view key) const {
-    for (const auto& name : {section + "." + std::string(SourceSuffix(arch_)), section}) {
+    for (const auto& name : {section + "." + std::string(InfoOf(arch_).sourceSuffix), section}) {
       if (const InfSection* s = inf_.Find(name)) {
         if (const InfLine* line = s->Find(key)) return line;
       }
@@ -266,7 +251,7 @@ class RequirementsReader {
   void Require(const std::string& name, const std::string& origin) {
     if (const std::string why = NotAPlainFileName(name); !why.empty()) {
       // A path says for itself why it is no plain name.
-      Problem("file name " + Quote(name) + " in " + origin + " is not a plain file name" +
+      Problem("file name " + Quoted(name) + " in " + origin + " is not a plain file name" +
               (IsPlainName(name) ? ", " + why : std::string()));
       return;
     }
@@ -275,14 +260,14 @@ class RequirementsReader {
       const std::string disk(source->Field(1));
       const InfLine* media = SourceLine("SourceDisksNames", disk);
       if (media == nullptr) {
-        Problem("disk " + Quote(disk) + " of " + Quote(name) +
+        Problem("disk " + Quoted(disk) + " of " + Quoted(name) +
                 " in [SourceDisksFiles] is not listed in [SourceDisksNames]");
         return;
       }
       auto mediaPath = SplitPath(media->Field(4));
       auto subfolder = SplitPath(source->Field(2));
       if (!mediaPath || !subfolder) {
-        Problem("the path of " + Quote(name) + " (" + std::string(media->Field(4)) + " and " +
+        Problem("the path of " + Quoted(name) + " (" + std::string(media->Field(4)) + " and " +
                 std::string(source->Field(2)) + ") leads out of the folder");
         return;
       }
@@ -490,8 +475,8 @@ PackageCheckResult CheckPackage(const fs::path& dir, Arch arch) {
     for (auto& text : needs.problems) problem(std::move(text));
     for (const auto& file : needs.files) {
       if (const auto why = index.Missing(file.folders, file.name)) {
-        problem("file " + Quote(DisplayPath(file.folders, file.name)) + " of " + file.origin + " " +
-                *why);
+        problem("file " + Quoted(DisplayPath(file.folders, file.name)) + " of " + file.origin +
+                " " + *why);
         continue;
       }
       if (!LoadedImage(file.name)) continue;
@@ -500,7 +485,7 @@ PackageCheckResult CheckPackage(const fs::path& dir, Arch arch) {
         const auto other = ArchOfMachine(*machine);
         char number[32];
         std::snprintf(number, sizeof number, "machine 0x%x", *machine);
-        problem("file " + Quote(DisplayPath(file.folders, file.name)) + " is a PE image for " +
+        problem("file " + Quoted(DisplayPath(file.folders, file.name)) + " is a PE image for " +
                 (other ? std::string(InfoOf(*other).name) : std::string(number)) + ", not " +
                 std::string(InfoOf(arch).name) + ": Windows of that architecture cannot load it");
       }
@@ -508,7 +493,7 @@ PackageCheckResult CheckPackage(const fs::path& dir, Arch arch) {
     if (!needs.models.empty()) driversOf.emplace_back(entry->name, std::move(needs.models));
     if (needs.catalog) {
       if (const auto why = index.Missing({}, *needs.catalog)) {
-        problem("catalog file " + Quote(*needs.catalog) + " named in [Version] " + *why);
+        problem("catalog file " + Quoted(*needs.catalog) + " named in [Version] " + *why);
       }
     }
   }
@@ -525,9 +510,9 @@ PackageCheckResult CheckPackage(const fs::path& dir, Arch arch) {
                          [&](const auto& n) { return unicode::EqualsIgnoreCase(m, n); });
     });
     if (!shared) {
-      folderProblem("the INFs of several drivers share the folder: " + Quote(first) + " installs " +
-                    Quote(firstModels.front()) + ", " + Quote(other) + " installs " +
-                    Quote(otherModels.front()) + "; their files would mix");
+      folderProblem("the INFs of several drivers share the folder: " + Quoted(first) +
+                    " installs " + Quoted(firstModels.front()) + ", " + Quoted(other) +
+                    " installs " + Quoted(otherModels.front()) + "; their files would mix");
     }
   }
   // Names Windows cannot hold side by side, in every folder looked at.
@@ -537,7 +522,7 @@ PackageCheckResult CheckPackage(const fs::path& dir, Arch arch) {
     std::replace(folder.begin(), folder.end(), '\\',
                  static_cast<char>(fs::path::preferred_separator));
     for (const auto& [a, b] : listing.sameButCase) {
-      clashes.push_back(Quote(folder + a) + " and " + Quote(folder + b));
+      clashes.push_back(Quoted(folder + a) + " and " + Quoted(folder + b));
     }
   }
   std::sort(clashes.begin(), clashes.end());

@@ -15,15 +15,19 @@ struct ArchInfo {
   Arch arch;
   std::string_view name;         // as on the command line: "x86", "x64", "arm64"
   std::string_view environment;  // the print environment's key name
-  std::string_view storeFolder;  // folder below System32\Spool\Drivers
-  std::string_view decoration;   // models decoration; empty: none is written
-  unsigned peMachine;            // IMAGE_FILE_MACHINE_* of its PE images
+  // The environment's folder below System32\Spool\Drivers (the driver
+  // store) and below System32\Spool\Prtprocs (its print processors).
+  std::string_view storeFolder;
+  std::string_view decoration;    // models decoration written; empty: none
+  std::string_view platform;      // an INF's platform decoration: "NTx86", "NTamd64"
+  std::string_view sourceSuffix;  // of [SourceDisksNames] and [SourceDisksFiles]
+  unsigned peMachine;             // IMAGE_FILE_MACHINE_* of its PE images
 };
 
 inline constexpr std::array<ArchInfo, 3> kArchitectures = {{
-    {Arch::X86, "x86", "Windows NT x86", "w32x86", "", 0x014C},
-    {Arch::X64, "x64", "Windows x64", "x64", "NTamd64", 0x8664},
-    {Arch::Arm64, "arm64", "Windows ARM64", "arm64", "NTarm64", 0xAA64},
+    {Arch::X86, "x86", "Windows NT x86", "w32x86", "", "NTx86", "x86", 0x014C},
+    {Arch::X64, "x64", "Windows x64", "x64", "NTamd64", "NTamd64", "amd64", 0x8664},
+    {Arch::Arm64, "arm64", "Windows ARM64", "arm64", "NTarm64", "NTarm64", "arm64", 0xAA64},
 }};
 
 constexpr const ArchInfo& InfoOf(Arch arch) {

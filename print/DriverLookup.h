@@ -38,12 +38,10 @@ struct DriverDescription {
 inline constexpr char kPrintersKey[] = "\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers";
 inline constexpr char kEnvironmentsKey[] =
     "\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments";
-inline constexpr char kDriversKey[] =
-    "\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers";
 inline constexpr char kMonitorsKey[] = "\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors";
 
 // The absolute path of an environment's driver key: kEnvironmentsKey, the
-// environment and "Drivers". For x86 it is kDriversKey.
+// environment and "Drivers".
 std::string DriversKeyOf(Arch arch);
 
 // Looks the printer up below HKEY_LOCAL_MACHINE of registry, in the drivers

@@ -282,7 +282,8 @@ class GenerateTest : public WindowTest {
 
   void SetUp() override {
     const std::string printers = generation::kPrintersKey;
-    const std::string v3 = std::string(generation::kDriversKey) + "\\Version-3\\Demo Driver";
+    const std::string v3 =
+        generation::DriversKeyOf(generation::Arch::X86) + "\\Version-3\\Demo Driver";
     const auto hklm = registry::root::LocalMachine;
     registry.SetString(hklm, printers + "\\Demo Printer", "Printer Driver", "Demo Driver");
     registry.SetString(hklm, v3, "Driver", "demodrv.dll");
@@ -292,7 +293,8 @@ class GenerateTest : public WindowTest {
     registry.SetMultiString(hklm, v3, "Dependent Files", {"demores.dll"});
     registry.SetDword(hklm, printers + "\\Broken Printer", "Printer Driver", 7);
     registry.SetString(hklm, printers + "\\Listless Printer", "Printer Driver", "Listless");
-    registry.CreateKey(hklm, std::string(generation::kDriversKey) + "\\Version-3\\Listless");
+    registry.CreateKey(hklm,
+                       generation::DriversKeyOf(generation::Arch::X86) + "\\Version-3\\Listless");
     services.generate = [this](const auto& entries, const auto& isSelected) {
       generation::Generate(registry, host, entries, isSelected);
     };
