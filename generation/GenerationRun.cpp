@@ -1,5 +1,10 @@
 #include "generation/GenerationRun.h"
 
+#include "common/Exception.h"
+#include "common/Quoted.h"
+#include "generation/StorePackage.h"
+#include "print/DriverRegistration.h"
+
 #include "inf/DescriptionCheck.h"
 #include "print/DriverLookup.h"
 #include "inf/InfComposer.h"
@@ -43,13 +48,70 @@ GenerationResult GenerateDriver(registry::RegistryApi& registry, HostServices& h
   return result;
 }
 
+namespace {
+
+// The driver-store package of a version 4 driver, into the directory the
+// person chooses.
+PackageResult CopyStoreForWindow(HostServices& host, const std::string& driverName,
+                                 const EnvironmentDriver& driver, Arch arch) {
+  const std::string driverText = Quoted(driverName);
+  if (driver.infPath.empty()) {
+    throw Exception("The driver " + driverText +
+                    " is a version 4 driver, which only its driver-store package installs, and "
+                    "its registration names no package (no InfPath value)");
+  }
+  const StoreLocation location = LocateStorePackage(driver.infPath);
+  if (!StorePackageExists(host, location)) {
+    throw Exception("The driver " + driverText +
+                    " is a version 4 driver, which only its driver-store package installs, and "
+                    "the package is missing: looked for " +
+                    Quoted(host.DisplayPath(StoreFolderPath(host, location))));
+  }
+  PackageResult result;
+  const auto chosen = host.ChooseDirectory(host.ModulePath());
+  if (!chosen) {
+    host.ShowPlainMessage("Aborted");
+    host.RequestApplicationEnd();
+    result.cancelled = true;
+    return result;
+  }
+  if (chosen->empty()) throw Exception("Unable to create directory");
+  const StoreCopyResult copied = CopyStorePackage(host, location, *chosen, arch);
+  result.directory = *chosen;
+  result.infPath = *chosen + host.Separator() + location.infName;
+  result.copiedFiles = copied.copied;
+  result.keptFiles = copied.kept;
+  host.ShowPlainMessage("Driver has been created from its driver-store package: install it from " +
+                        location.infName);
+  return result;
+}
+
+}  // namespace
+
 std::optional<PackageResult> Generate(registry::RegistryApi& registry, HostServices& host,
                                       const std::vector<std::string>& entries,
-                                      const std::function<bool(std::size_t)>& isSelected) {
+                                      const std::function<bool(std::size_t)>& isSelected,
+                                      const PackageOptions& options) {
   std::optional<PackageResult> last;
   for (std::size_t i = 0; i < entries.size(); ++i) {
     if (!isSelected(i)) continue;
-    last = GeneratePrinter(registry, host, entries[i]).package;
+    const PrinterRegistration printer = DescribePrinter(registry, entries[i]);
+    const EnvironmentDriver* here = printer.In(options.arch);
+    if (printer.printerKeyFound && here != nullptr && here->version == 4) {
+      last = CopyStoreForWindow(host, printer.driverName, *here, options.arch);
+      continue;
+    }
+    if (options.arch != Arch::X86 && printer.printerKeyFound && here == nullptr &&
+        !printer.environments.empty()) {
+      std::string elsewhere;
+      for (const auto& env : printer.environments) {
+        elsewhere += (elsewhere.empty() ? "" : ", ") + std::string(InfoOf(env.arch).name);
+      }
+      throw Exception("The driver " + Quoted(printer.driverName) + " is registered for " +
+                      elsewhere + " only, not for " + std::string(InfoOf(options.arch).name) +
+                      ", the architecture Windows runs on: it cannot be packaged here");
+    }
+    last = GeneratePrinter(registry, host, entries[i], options).package;
   }
   return last;
 }

@@ -37,12 +37,20 @@ GenerationResult GenerateDriver(registry::RegistryApi& registry, HostServices& h
 // encoding, then the INF's lines and files.
 ComposedInf ComposeChecked(const DriverDescription& description, InfEncoding infEncoding);
 
-// Runs the generation for every selected entry (the printer list allows one).
-// Does nothing for an empty list or when nothing is selected. Every error
-// (registry, unsafe description, directory, file) passes to the caller
+// Runs the generation for every selected entry (the printer list allows one)
+// in options.arch's environment: the window's, the architecture Windows runs
+// on. Does nothing for an empty list or when nothing is selected. Every
+// error (registry, unsafe description, directory, file) passes to the caller
 // untouched. Returns the result of the last package written, or nothing.
+// Two cases are not composed at all:
+// - a version 4 driver (no INF composed from its registration installs it):
+//   its driver-store package is copied into the chosen directory instead,
+//   and the message names the INF to install from;
+// - off x86, a driver registered for other architectures only: an error
+//   that says so, before anything is asked (on x86, the lookup's own error).
 std::optional<PackageResult> Generate(registry::RegistryApi& registry, HostServices& host,
                                       const std::vector<std::string>& entries,
-                                      const std::function<bool(std::size_t)>& isSelected);
+                                      const std::function<bool(std::size_t)>& isSelected,
+                                      const PackageOptions& options = {});
 
 }  // namespace vormlan::generation

@@ -332,5 +332,57 @@ TEST(Generate, UnsafeDescriptionIsRefusedBeforeCopyingOrWriting) {
   EXPECT_TRUE(host.files.empty());
 }
 
+// Off x86, a driver that only other architectures register says so before
+// anything is asked, instead of the lookup's registry error.
+TEST(Generate, ADriverOfAnotherArchitectureOnlyIsSaidSo) {
+  registry::MemoryRegistry reg;
+  AddPrinter(reg, "A", {"a.dll"});
+  FakeHost host;
+  PackageOptions x64;
+  x64.arch = Arch::X64;
+  try {
+    Generate(
+        reg, host, {"A"}, [](std::size_t) { return true; }, x64);
+    FAIL() << "expected an error";
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(),
+                 "The driver \"Drv A\" is registered for x86 only, not for x64, the architecture "
+                 "Windows runs on: it cannot be packaged here");
+  }
+  EXPECT_TRUE(host.chooserStarts.empty());
+  EXPECT_TRUE(host.files.empty());
+}
+
+// A version 4 driver is not composed: its driver-store package is copied,
+// and the message names the INF to install from.
+TEST(Generate, AVersion4DriverCopiesItsStorePackage) {
+  registry::MemoryRegistry reg;
+  const auto hklm = registry::root::LocalMachine;
+  reg.SetString(hklm, kPrint + "\\Printers\\PDF", "Printer Driver", "Print To PDF");
+  const std::string v4 = kPrint + "\\Environments\\Windows x64\\Drivers\\Version-4\\Print To PDF";
+  reg.SetString(
+      hklm, v4, "InfPath",
+      "C:\\Windows\\System32\\DriverStore\\FileRepository\\prnms009.inf_amd64_1\\prnms009.inf");
+  FakeHost host;
+  const std::string store =
+      "C:\\WINDOWS\\System32\\DriverStore\\FileRepository\\prnms009.inf_amd64_1\\";
+  PackageOptions x64;
+  x64.arch = Arch::X64;
+  const auto select = [](std::size_t) { return true; };
+  EXPECT_THROW(Generate(reg, host, {"PDF"}, select, x64), Exception);  // no package yet
+  EXPECT_TRUE(host.chooserStarts.empty());
+
+  host.AddFile(store + "prnms009.inf", "[Version]");
+  host.AddFile(store + "amd64\\mxdwdrv.dll", "pe");
+  const auto result = Generate(reg, host, {"PDF"}, select, x64);
+  ASSERT_TRUE(result);
+  EXPECT_EQ(host.Content("C:\\out\\prnms009.inf"), "[Version]");
+  EXPECT_EQ(host.Content("C:\\out\\amd64\\mxdwdrv.dll"), "pe");
+  EXPECT_FALSE(host.Has("C:\\out\\vormlan.inf"));
+  EXPECT_EQ(host.messages.back(),
+            "Driver has been created from its driver-store package: install it from "
+            "prnms009.inf");
+}
+
 }  // namespace
 }  // namespace vormlan::generation
