@@ -133,6 +133,36 @@ check "... their packages and the index are all written" \
 check "... the index names their folders" json "$work/rescue5/index.json" '
   sorted(p["folder"] for p in j["printers"]) == ["Summary.TXT (2)", "aux_.Driver", "index.json (2)", "lpt1 _.x"]'
 
+# --out is compared with the Windows directory part by part, after links
+# and ".." are resolved: siblings named like it are outside it.
+mnt="$work/mnt"
+one() { run generate --printer "Office Laser" --hive "$config/SYSTEM" --arch x64 "$@"; }
+for out in "$mnt/Windows.old/pkg" "$mnt/Windows2" "$mnt/Windows/../Windows.old/p2" "$mnt/Win"; do
+  one --windows-dir "$windows" --out "$out"
+  check "--out $out beside the Windows directory is written" \
+    bash -c "[ $rc -eq 0 ] && [ -s '$out/vormlan.inf' ]"
+done
+one --windows-dir "$windows/" --out "$mnt/Windows.old/pkg3/"
+check "... with trailing separators as well" bash -c "[ $rc -eq 0 ] && [ -s '$mnt/Windows.old/pkg3/vormlan.inf' ]"
+ln -s "$windows" "$mnt/winlink"
+ln -s "$mnt/Windows.old" "$mnt/oldlink"
+for out in "$windows" "$windows/" "$windows/pkg/" "$mnt/Windows.old/../Windows/pkg" "$mnt/winlink/pkg" \
+           "$mnt/Windows.old/../winlink/System32/x" "$mnt/oldlink/../Windows/pkg"; do
+  one --windows-dir "$windows" --out "$out"
+  check "--out $out inside the Windows directory is refused" \
+    bash -c "[ $rc -eq 1 ] && grep -q 'lies inside the Windows directory' '$work/err'"
+done
+one --windows-dir "$mnt/winlink/" --out "$windows/pkg"
+check "--windows-dir through a link and --out inside the directory: refused" \
+  bash -c "[ $rc -eq 1 ] && grep -q 'lies inside the Windows directory' '$work/err'"
+for out in "$mnt" "$mnt/" "$windows/.." "$mnt/Windows.old/../.."; do
+  one --windows-dir "$windows" --out "$out"
+  check "--out $out holding the Windows directory is refused" \
+    bash -c "[ $rc -eq 1 ] && grep -q 'holds the Windows directory' '$work/err'"
+done
+check "no package was written inside the Windows directory" \
+  bash -c "[ ! -e '$windows/pkg' ] && [ ! -e '$windows/vormlan.inf' ] && [ ! -e '$windows/System32/x' ]"
+
 # Nothing is written outside --out (the Windows dir is untouched).
 check "nothing written into the Windows directory" \
   bash -c "[ -z \"\$(find '$windows' -newer '$work/ready' -type f ! -name gone.dll)\" ]"
