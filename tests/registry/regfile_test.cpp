@@ -214,6 +214,44 @@ TEST(RegFileEncoding, Regedit4AnsiBytesAndValidUtf8) {
   EXPECT_EQ(Data(utf8, "S", "N", value_type::Sz), std::string("caf\xE9\0", 5));
 }
 
+// Text without a byte-order mark is UTF-8 only when all of it is: one encoded
+// surrogate, overlong form or cut sequence anywhere makes the whole file
+// Windows-1252, the valid UTF-8 of other lines included. After a UTF-8
+// byte-order mark each of them is refused, naming its line.
+TEST(RegFileEncoding, MalformedUtf8MakesTheFileWindows1252OrIsRefused) {
+  struct Case {
+    const char* bytes;
+    const char* asAnsi;  // the bytes read as Windows-1252, in UTF-8
+  };
+  for (const Case& c : {Case{"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},  // "í\u00A0€"
+                        Case{"\xC0\xAF", "\xC3\x80\xC2\xAF"},                  // "À¯"
+                        Case{"\xF4\x90\x80\x80", "\xC3\xB4\xC2\x90\xE2\x82\xAC\xE2\x82\xAC"},
+                        Case{"\xE2\x82", "\xC3\xA2\xE2\x80\x9A"}}) {  // "â‚"
+    const std::string body = "[HKLM\\S]\n\"ok\"=\"\xC3\xA9\"\n\"bad\"=\"" + std::string(c.bytes) +
+                             "\"\n\"after\"=\"\xC3\xA9\"\n";
+    MemoryRegistry reg(TextEncoding::Utf8);
+    Load(reg, kV5 + body);
+    const std::string label = testing::PrintToString(std::string(c.bytes));
+    EXPECT_EQ(Data(reg, "S", "bad", value_type::Sz), c.asAnsi + std::string(1, '\0')) << label;
+    EXPECT_EQ(Data(reg, "S", "ok", value_type::Sz), std::string("\xC3\x83\xC2\xA9\0", 5)) << label;
+    EXPECT_EQ(Data(reg, "S", "after", value_type::Sz), std::string("\xC3\x83\xC2\xA9\0", 5))
+        << label;
+    // Into an ANSI registry the bytes arrive as they are.
+    MemoryRegistry ansi;
+    Load(ansi, kV5 + body);
+    EXPECT_EQ(Data(ansi, "S", "bad", value_type::Sz), c.bytes + std::string(1, '\0')) << label;
+
+    EXPECT_EQ(ErrorOf("\xEF\xBB\xBF" + kV5 + body), "t.reg:5: invalid UTF-8 text") << label;
+    // In a key name as well, and at the very end of the file.
+    EXPECT_EQ(ErrorOf("\xEF\xBB\xBF" + kV5 + "[HKLM\\S]\n[HKLM\\S\\" + c.bytes + "]\n"),
+              "t.reg:4: invalid UTF-8 text")
+        << label;
+    EXPECT_EQ(ErrorOf("\xEF\xBB\xBF" + kV5 + "[HKLM\\S]\n\"a\"=\"b\"\n;" + c.bytes),
+              "t.reg:5: invalid UTF-8 text")
+        << label;
+  }
+}
+
 // Without a byte-order mark, Windows-written UTF-16 is told by its layout.
 TEST(RegFileEncoding, Utf16WithoutBomIsRecognised) {
   MemoryRegistry reg(TextEncoding::Utf8);
