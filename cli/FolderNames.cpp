@@ -33,13 +33,16 @@ std::string SafeFolderName(const std::string& text) {
     const std::size_t start = pos;
     char32_t cp = 0;
     const bool valid = unicode::Decode(text, pos, cp);
-    if (!valid || cp < 0x20 || cp == 0x7F ||
-        (cp < 0x80 && std::strchr("<>:\"/\\|?*", static_cast<char>(cp)))) {
+    const bool forbidden = !valid || cp < 0x20 || cp == 0x7F ||
+                           (cp < 0x80 && std::strchr("<>:\"/\\|?*", static_cast<char>(cp)));
+    // A replaced character counts against the bound as any other.
+    const std::size_t bytes = forbidden ? 1 : pos - start;
+    if (name.size() + bytes > kMaxBytes) break;
+    if (forbidden) {
       name += '_';
-      continue;
+    } else {
+      name.append(text, start, bytes);
     }
-    if (name.size() + (pos - start) > kMaxBytes) break;
-    name.append(text, start, pos - start);
   }
   while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
   while (!name.empty() && name.front() == ' ') name.erase(0, 1);

@@ -556,6 +556,8 @@ class Parser {
       op.type = value_type::Sz;
       op.data = ParseQuoted(rest, p, number);
       op.data += '\0';
+      // Bounded as hex data is: the line alone could hold the whole file.
+      if (op.data.size() > kMaxValueBytes) TooLarge(number);
       const std::string_view after = TrimLeft(rest.substr(p));
       if (!after.empty() && after.front() != ';') {
         Fail(source_, number, "unexpected text after the string");
@@ -800,10 +802,11 @@ void ParseInto(MemoryRegistry& registry, LineReader& reader, const std::string& 
   }
 }
 
-// Loads the file's bytes, held in memory, into registry.
-void LoadText(MemoryRegistry& registry, std::string_view bytes, const std::string& sourceName) {
-  if (bytes.size() > kMaxExportBytes) {
-    throw RegFileError(sourceName + ": file larger than " + std::to_string(kMaxExportBytes) +
+// Loads the file's bytes, held in memory, into registry: no more than limit.
+void LoadText(MemoryRegistry& registry, std::string_view bytes, const std::string& sourceName,
+              std::size_t limit = kMaxExportBytes) {
+  if (bytes.size() > limit) {
+    throw RegFileError(sourceName + ": file larger than " + std::to_string(limit) +
                        " bytes, the limit for export files");
   }
   const auto [source, skip] = DetectSource(bytes, sourceName);
@@ -828,15 +831,16 @@ struct FileCloser {
 };
 
 // Reads stream on after bytes (what was read of it already), refusing it
-// once it passes kMaxExportBytes; with maxBytes, only until that many bytes
-// are held. expected: the size of a regular file, whose rest is read in one
-// go; 0 when unknown. The first chunk is checked on its own, so that a device
-// or a file that is plainly no export (a hive, zeros) is refused before more
+// once it passes limit; with maxBytes, only until that many bytes are held.
+// expected: the size of a regular file, whose rest is read in one go; 0 when
+// unknown. The first chunk is checked on its own, so that a device or a file
+// that is plainly no export (a hive, zeros) is refused before more
 // of it is read.
 std::string ReadAll(std::FILE* stream, const std::string& name, std::uintmax_t expected,
-                    std::size_t maxBytes = 0, std::string bytes = {}) {
-  const std::size_t cap = maxBytes > 0 ? maxBytes : kMaxExportBytes + 1;
-  const bool exact = expected > 0 && expected <= kMaxExportBytes;
+                    std::size_t maxBytes = 0, std::string bytes = {},
+                    std::size_t limit = kMaxExportBytes) {
+  const std::size_t cap = maxBytes > 0 ? maxBytes : limit + 1;
+  const bool exact = expected > 0 && expected <= limit;
   bool checked = !bytes.empty();
   while (bytes.size() < cap) {
     const std::size_t want = exact && bytes.size() <= expected
@@ -854,8 +858,8 @@ std::string ReadAll(std::FILE* stream, const std::string& name, std::uintmax_t e
       CheckStart(std::string_view(bytes).substr(0, kChunkBytes), name);
       checked = true;
     }
-    if (bytes.size() > kMaxExportBytes) {
-      throw RegFileError(name + ": larger than " + std::to_string(kMaxExportBytes) +
+    if (bytes.size() > limit) {
+      throw RegFileError(name + ": larger than " + std::to_string(limit) +
                          " bytes, the limit for export files");
     }
     if (got < room || std::feof(stream)) break;
@@ -865,12 +869,14 @@ std::string ReadAll(std::FILE* stream, const std::string& name, std::uintmax_t e
 
 }  // namespace
 
-void LoadRegText(MemoryRegistry& registry, std::string_view bytes, const std::string& sourceName) {
-  LoadText(registry, bytes, sourceName);
+void LoadRegText(MemoryRegistry& registry, std::string_view bytes, const std::string& sourceName,
+                 std::size_t maxBytes) {
+  LoadText(registry, bytes, sourceName, maxBytes);
 }
 
-void LoadRegStream(MemoryRegistry& registry, std::FILE* stream, const std::string& sourceName) {
-  LoadText(registry, ReadAll(stream, sourceName, 0), sourceName);
+void LoadRegStream(MemoryRegistry& registry, std::FILE* stream, const std::string& sourceName,
+                   std::size_t maxBytes) {
+  LoadText(registry, ReadAll(stream, sourceName, 0, 0, {}, maxBytes), sourceName, maxBytes);
 }
 
 void LoadRegFile(MemoryRegistry& registry, const std::string& path) {

@@ -55,8 +55,10 @@ class RegFileError : public Exception {
 // Applies the export file's content (bytes as read from disk) to registry.
 // sourceName names the file in error messages. All or nothing: on a
 // RegFileError the registry is left exactly as it was (an empty registry is
-// emptied again).
-void LoadRegText(MemoryRegistry& registry, std::string_view bytes, const std::string& sourceName);
+// emptied again). More than maxBytes is refused (a smaller bound than
+// kMaxExportBytes lets a test reach it).
+void LoadRegText(MemoryRegistry& registry, std::string_view bytes, const std::string& sourceName,
+                 std::size_t maxBytes = kMaxExportBytes);
 
 // Reads the file at path and applies it as LoadRegText does: a regular file
 // of UTF-16 text a chunk at a time as its lines are parsed, other regular
@@ -68,7 +70,9 @@ void LoadRegFile(MemoryRegistry& registry, const std::string& path);
 
 // As LoadRegFile for an already open stream (standard input: "-" on the
 // command line); sourceName names it in messages. The stream must be in
-// binary mode.
-void LoadRegStream(MemoryRegistry& registry, std::FILE* stream, const std::string& sourceName);
+// binary mode. No more than maxBytes + 1 bytes are read before a stream
+// longer than maxBytes is refused.
+void LoadRegStream(MemoryRegistry& registry, std::FILE* stream, const std::string& sourceName,
+                   std::size_t maxBytes = kMaxExportBytes);
 
 }  // namespace vormlan::registry

@@ -184,6 +184,12 @@ sed '1s/.*/Windows Registry Editor Version 5.00/; s/$/\r/' "$fixture" | iconv -f
 "$cli" list --registry - <"$work/utf16.reg" >"$work/out" 2>"$work/err"; rc=$?
 check "--registry - reads a UTF-16LE export without a byte-order mark" \
   bash -c "[ $rc -eq 0 ] && grep -qx 'プリンタ' '$work/out' && grep -qx 'Office Laser' '$work/out'"
+# Standard input is bounded as an export file is: endless input is refused
+# once it passes 256 MiB, not read on (timeout would end it otherwise).
+{ cat "$fixture"; yes ''; } | timeout 120 "$cli" list --registry - >"$work/out" 2>"$work/err"; rc=$?
+check "--registry - refuses endless input at the cap, exit 1" rc_is 1
+check "... naming standard input and the cap" \
+  has "$work/err" "standard input: larger than 268435456 bytes, the limit for export files"
 sed 's/CurrentControlSet/ControlSet001/' "$fixture" >"$work/cs1.reg"
 run list --registry "$work/cs1.reg"
 check "an export of ControlSet001 lists its printers" bash -c "[ $rc -eq 0 ] && grep -qx 'Office Laser' '$work/out'"

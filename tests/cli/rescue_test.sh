@@ -56,6 +56,26 @@ run generate --all --hive "$work/broken.hive" --windows-dir "$windows" --out "$w
 check "a failing printer makes --all exit 1" rc_is 1
 check "the failing printer's error is on stderr" has "$work/err" "Error 2 : "
 r="$work/rescue1"
+# Printer by printer, so that one listed twice and another lost would show.
+check "index.json lists each printer once, with its driver, folder and status" json "$r/index.json" '
+  [(p["printer"], p["driver"], p["folder"], p["status"]) for p in j["printers"]] == [
+    ("Back Office", "shared driver", "shared driver", "done"),
+    ("Broken", "No Such Driver", "No Such Driver", "failed"),
+    ("Console", "CON", "CON_", "done"),
+    ("Fax One", "Fax: A/B", "Fax_ A_B", "done"),
+    ("Fax Two", "Fax? A|B", "Fax_ A_B (2)", "done"),
+    ("Front Desk", "shared driver", "shared driver", "done"),
+    ("Gappy", "Gappy Driver", "Gappy Driver", "files missing"),
+    ("Office Laser", "Laser X64", "Laser X64", "done")]'
+check "index.json lists each driver once, with its printers" json "$r/index.json" '
+  sorted((d["driver"], d["folder"], d["status"], tuple(d["printers"])) for d in j["drivers"]) == [
+    ("CON", "CON_", "done", ("Console",)),
+    ("Fax: A/B", "Fax_ A_B", "done", ("Fax One",)),
+    ("Fax? A|B", "Fax_ A_B (2)", "done", ("Fax Two",)),
+    ("Gappy Driver", "Gappy Driver", "files missing", ("Gappy",)),
+    ("Laser X64", "Laser X64", "done", ("Office Laser",)),
+    ("No Such Driver", "No Such Driver", "failed", ("Broken",)),
+    ("shared driver", "shared driver", "done", ("Back Office", "Front Desk"))]'
 check "index.json is written despite the failure" json "$r/index.json" '
   j["arch"] == "x64" and j["source"] == "composed" and len(j["printers"]) == 8 and
   [p["status"] for p in j["printers"] if p["printer"] == "Broken"] == ["failed"] and
@@ -102,6 +122,9 @@ check "every printer done makes --all exit 0" rc_is 0
 check "the file found in System32 is copied" test -s "$work/rescue3/Gappy Driver/gone.dll"
 check "summary.txt lists every printer as done" \
   bash -c "[ \$(grep -c ': done\$' '$work/rescue3/summary.txt') -eq 7 ]"
+check "index.json: each of the seven printers once, all done" json "$work/rescue3/index.json" '
+  sorted(p["printer"] for p in j["printers"]) == ["Back Office", "Console", "Fax One", "Fax Two",
+    "Front Desk", "Gappy", "Office Laser"] and all(p["status"] == "done" for p in j["printers"])'
 # The packages pass check for the architecture they were made for.
 run check --arch x64 "$work/rescue3/Laser X64"
 check "a rescued x64 package passes check --arch x64" rc_is 0
@@ -132,6 +155,36 @@ check "... their packages and the index are all written" \
   bash -c "[ -f '$work/rescue5/index.json' ] && [ -f '$work/rescue5/summary.txt' ] && [ \$(ls '$work/rescue5' | wc -l) -eq 6 ]"
 check "... the index names their folders" json "$work/rescue5/index.json" '
   sorted(p["folder"] for p in j["printers"]) == ["Summary.TXT (2)", "aux_.Driver", "index.json (2)", "lpt1 _.x"]'
+
+# --out is compared with the Windows directory part by part, after links
+# and ".." are resolved: siblings named like it are outside it.
+mnt="$work/mnt"
+one() { run generate --printer "Office Laser" --hive "$config/SYSTEM" --arch x64 "$@"; }
+for out in "$mnt/Windows.old/pkg" "$mnt/Windows2" "$mnt/Windows/../Windows.old/p2" "$mnt/Win"; do
+  one --windows-dir "$windows" --out "$out"
+  check "--out $out beside the Windows directory is written" \
+    bash -c "[ $rc -eq 0 ] && [ -s '$out/vormlan.inf' ]"
+done
+one --windows-dir "$windows/" --out "$mnt/Windows.old/pkg3/"
+check "... with trailing separators as well" bash -c "[ $rc -eq 0 ] && [ -s '$mnt/Windows.old/pkg3/vormlan.inf' ]"
+ln -s "$windows" "$mnt/winlink"
+ln -s "$mnt/Windows.old" "$mnt/oldlink"
+for out in "$windows" "$windows/" "$windows/pkg/" "$mnt/Windows.old/../Windows/pkg" "$mnt/winlink/pkg" \
+           "$mnt/Windows.old/../winlink/System32/x" "$mnt/oldlink/../Windows/pkg"; do
+  one --windows-dir "$windows" --out "$out"
+  check "--out $out inside the Windows directory is refused" \
+    bash -c "[ $rc -eq 1 ] && grep -q 'lies inside the Windows directory' '$work/err'"
+done
+one --windows-dir "$mnt/winlink/" --out "$windows/pkg"
+check "--windows-dir through a link and --out inside the directory: refused" \
+  bash -c "[ $rc -eq 1 ] && grep -q 'lies inside the Windows directory' '$work/err'"
+for out in "$mnt" "$mnt/" "$windows/.." "$mnt/Windows.old/../.."; do
+  one --windows-dir "$windows" --out "$out"
+  check "--out $out holding the Windows directory is refused" \
+    bash -c "[ $rc -eq 1 ] && grep -q 'holds the Windows directory' '$work/err'"
+done
+check "no package was written inside the Windows directory" \
+  bash -c "[ ! -e '$windows/pkg' ] && [ ! -e '$windows/vormlan.inf' ] && [ ! -e '$windows/System32/x' ]"
 
 # Nothing is written outside --out (the Windows dir is untouched).
 check "nothing written into the Windows directory" \

@@ -20,5 +20,20 @@ TEST(PathWithin, ComparesWholePartsNotPrefixes) {
   EXPECT_TRUE(PathWithin(path("/anything"), path("/")));
 }
 
+// Names that only start like the folder, and separators at either end.
+TEST(PathWithin, SiblingsAndTrailingSeparators) {
+  for (const char* sibling :
+       {"/x/Windows2", "/x/Windows.old", "/x/Windows.old/", "/x/Windows_/a", "/x/Windows /a"}) {
+    EXPECT_FALSE(PathWithin(path(sibling), path("/x/Windows"))) << sibling;
+    EXPECT_FALSE(PathWithin(path(sibling), path("/x/Windows/"))) << sibling;
+  }
+  EXPECT_TRUE(PathWithin(path("/x/Windows/"), path("/x/Windows")));
+  EXPECT_TRUE(PathWithin(path("/x/Windows/"), path("/x/Windows/")));
+  EXPECT_TRUE(PathWithin(path("/x/Windows"), path("/x/Windows/")));
+  EXPECT_FALSE(PathWithin(path("/x/Windows"), path("/x/Windows/System32/")));
+  EXPECT_FALSE(PathWithin(path("/x/Windows/"), path("/x/Windows/System32")));
+  EXPECT_FALSE(PathWithin(path("/y/Windows/a"), path("/x/Windows")));
+}
+
 }  // namespace
 }  // namespace vormlan

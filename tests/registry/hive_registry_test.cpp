@@ -176,6 +176,18 @@ TEST_F(HiveTest, WithoutSelectTheChoiceIsNoted) {
            Case{"[HKEY_LOCAL_MACHINE\\SYSTEM\\Select]\n\"Current\"=\"2\"\n"
                 "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet002\\Control]\n",
                 "ControlSet002"},
+           // Select\Current counts only as a REG_DWORD of four bytes.
+           Case{"[HKEY_LOCAL_MACHINE\\SYSTEM\\Select]\n\"Current\"=hex(b):02,00,00,00\n"
+                "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Control]\n"
+                "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet002\\Control]\n",
+                "ControlSet001"},
+           Case{"[HKEY_LOCAL_MACHINE\\SYSTEM\\Select]\n\"Current\"=hex(4):02,00,00,00,00\n"
+                "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Control]\n"
+                "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet002\\Control]\n",
+                "ControlSet001"},
+           Case{"[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet004\\Control]\n"
+                "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet003\\Control]\n",
+                "ControlSet003"},
        }) {
     const auto hive = HiveOf(std::string("REGEDIT4\n\n") + c.keys);
     EXPECT_EQ(hive->CurrentControlSet(), c.chosen) << c.keys;

@@ -214,6 +214,44 @@ TEST(RegFileEncoding, Regedit4AnsiBytesAndValidUtf8) {
   EXPECT_EQ(Data(utf8, "S", "N", value_type::Sz), std::string("caf\xE9\0", 5));
 }
 
+// Text without a byte-order mark is UTF-8 only when all of it is: one encoded
+// surrogate, overlong form or cut sequence anywhere makes the whole file
+// Windows-1252, the valid UTF-8 of other lines included. After a UTF-8
+// byte-order mark each of them is refused, naming its line.
+TEST(RegFileEncoding, MalformedUtf8MakesTheFileWindows1252OrIsRefused) {
+  struct Case {
+    const char* bytes;
+    const char* asAnsi;  // the bytes read as Windows-1252, in UTF-8
+  };
+  for (const Case& c : {Case{"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},  // "í\u00A0€"
+                        Case{"\xC0\xAF", "\xC3\x80\xC2\xAF"},                  // "À¯"
+                        Case{"\xF4\x90\x80\x80", "\xC3\xB4\xC2\x90\xE2\x82\xAC\xE2\x82\xAC"},
+                        Case{"\xE2\x82", "\xC3\xA2\xE2\x80\x9A"}}) {  // "â‚"
+    const std::string body = "[HKLM\\S]\n\"ok\"=\"\xC3\xA9\"\n\"bad\"=\"" + std::string(c.bytes) +
+                             "\"\n\"after\"=\"\xC3\xA9\"\n";
+    MemoryRegistry reg(TextEncoding::Utf8);
+    Load(reg, kV5 + body);
+    const std::string label = testing::PrintToString(std::string(c.bytes));
+    EXPECT_EQ(Data(reg, "S", "bad", value_type::Sz), c.asAnsi + std::string(1, '\0')) << label;
+    EXPECT_EQ(Data(reg, "S", "ok", value_type::Sz), std::string("\xC3\x83\xC2\xA9\0", 5)) << label;
+    EXPECT_EQ(Data(reg, "S", "after", value_type::Sz), std::string("\xC3\x83\xC2\xA9\0", 5))
+        << label;
+    // Into an ANSI registry the bytes arrive as they are.
+    MemoryRegistry ansi;
+    Load(ansi, kV5 + body);
+    EXPECT_EQ(Data(ansi, "S", "bad", value_type::Sz), c.bytes + std::string(1, '\0')) << label;
+
+    EXPECT_EQ(ErrorOf("\xEF\xBB\xBF" + kV5 + body), "t.reg:5: invalid UTF-8 text") << label;
+    // In a key name as well, and at the very end of the file.
+    EXPECT_EQ(ErrorOf("\xEF\xBB\xBF" + kV5 + "[HKLM\\S]\n[HKLM\\S\\" + c.bytes + "]\n"),
+              "t.reg:4: invalid UTF-8 text")
+        << label;
+    EXPECT_EQ(ErrorOf("\xEF\xBB\xBF" + kV5 + "[HKLM\\S]\n\"a\"=\"b\"\n;" + c.bytes),
+              "t.reg:5: invalid UTF-8 text")
+        << label;
+  }
+}
+
 // Without a byte-order mark, Windows-written UTF-16 is told by its layout.
 TEST(RegFileEncoding, Utf16WithoutBomIsRecognised) {
   MemoryRegistry reg(TextEncoding::Utf8);
@@ -343,13 +381,109 @@ INSTANTIATE_TEST_SUITE_P(
                 "t.reg: this is a binary hive: use --hive"}),
     [](const ::testing::TestParamInfo<BadCase>& param) { return param.param.label; });
 
-TEST(RegFileLimits, HugeHexDataIsRefused) {
-  std::string text = kV5 + "[HKLM\\S]\n\"a\"=hex:";
+// A value's data holds at most 16 MiB: exactly that loads, a byte more does
+// not, whether written as hex or as a string (its NUL included).
+TEST(RegFileLimits, ValueDataUpToItsCap) {
+  constexpr std::size_t kCap = std::size_t{16} * 1024 * 1024;
   const std::string line = "00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,\\\n";
-  for (int i = 0; i < (16 * 1024 * 1024) / 16 + 1; ++i) text += line;
-  text += "00\n";
-  const std::string message = ErrorOf(text);
-  EXPECT_NE(message.find("value data larger than"), std::string::npos) << message;
+  std::string hex = kV5 + "[HKLM\\S]\n\"a\"=hex:";
+  hex.reserve(hex.size() + (kCap / 16 + 1) * line.size());
+  for (std::size_t i = 0; i < kCap / 16; ++i) hex += line;
+  hex.resize(hex.size() - 3);  // the last line without ",\"
+  hex += "\n";
+  {
+    MemoryRegistry reg;
+    Load(reg, hex);
+    EXPECT_EQ(Data(reg, "S", "a", value_type::Binary).size(), kCap);
+  }
+  hex.resize(hex.size() - 1);
+  hex += ",\\\n  00\n";
+  // Named by the line where the data passes the bound.
+  EXPECT_EQ(ErrorOf(hex),
+            "t.reg:" + std::to_string(4 + kCap / 16) + ": value data larger than 16777216 bytes");
+
+  const std::string text = kV5 + "[HKLM\\S]\n\"s\"=\"" + std::string(kCap - 1, 'x');
+  {
+    MemoryRegistry reg;
+    Load(reg, text + "\"\n");
+    EXPECT_EQ(Data(reg, "S", "s", value_type::Sz).size(), kCap);
+  }
+  EXPECT_EQ(ErrorOf(text + "x\"\n"), "t.reg:4: value data larger than 16777216 bytes");
+}
+
+// Names and nesting at their bounds load; one more is refused. Key names
+// count characters, not bytes.
+TEST(RegFileLimits, NamesAndNestingUpToTheirCaps) {
+  std::string e255;
+  for (int i = 0; i < 255; ++i) e255 += "\xC3\xA9";
+  for (const std::string& name : {std::string(255, 'k'), e255}) {
+    MemoryRegistry reg(TextEncoding::Utf8);
+    Load(reg, kV5 + "[HKLM\\" + name + "]\n");
+    EXPECT_TRUE(reg.KeyExists(root::LocalMachine, name));
+  }
+  EXPECT_EQ(ErrorOf(kV5 + "[HKLM\\" + e255 + "\xC3\xA9]\n"),
+            "t.reg:3: key name longer than 255 characters");
+  {
+    MemoryRegistry reg;
+    Load(reg, kV5 + "[HKLM\\S]\n\"" + std::string(16383, 'n') + "\"=\"x\"\n");
+    EXPECT_TRUE(reg.GetValue(root::LocalMachine, "S", std::string(16383, 'n')));
+  }
+  std::string deep = "S";
+  for (int i = 1; i < 512; ++i) deep += "\\S";
+  {
+    MemoryRegistry reg;
+    Load(reg, kV5 + "[HKLM\\" + deep + "]\n");
+    EXPECT_TRUE(reg.KeyExists(root::LocalMachine, deep));
+  }
+  EXPECT_EQ(ErrorOf(kV5 + "[HKLM\\" + deep + "\\S]\n"), "t.reg:3: key path nested too deeply");
+}
+
+// The bound of the file's bytes, smaller here so that a test can reach it:
+// exactly that many load, one more is refused, and a stream is not read past
+// the byte that tells.
+TEST(RegFileLimits, FileBytesUpToTheirCap) {
+  constexpr std::size_t kCap = 4096;
+  std::string text = kV4 + "[HKLM\\S]\n\"a\"=\"b\"\n";
+  text += std::string(kCap - text.size(), '\n');
+  ASSERT_EQ(text.size(), kCap);
+  {
+    MemoryRegistry reg;
+    LoadRegText(reg, text, "t.reg", kCap);
+    EXPECT_EQ(Data(reg, "S", "a", value_type::Sz), std::string("b\0", 2));
+  }
+  try {
+    MemoryRegistry reg;
+    LoadRegText(reg, text + "\n", "t.reg", kCap);
+    FAIL() << "loaded one byte over the cap";
+  } catch (const RegFileError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "t.reg: file larger than 4096 bytes, the limit for export files");
+  }
+
+  test::TempDir dir;
+  const auto path = dir.Path() / "stdin.reg";
+  for (const std::size_t extra : {std::size_t{0}, std::size_t{1}, std::size_t{3} * 1024 * 1024}) {
+    test::WriteFile(path, text + std::string(extra, '\n'));
+    std::FILE* stream = std::fopen(path.string().c_str(), "rb");
+    ASSERT_NE(stream, nullptr);
+    MemoryRegistry reg;
+    std::string error = "loaded";
+    try {
+      LoadRegStream(reg, stream, "standard input", kCap);
+    } catch (const RegFileError& e) {
+      error = e.what();
+    }
+    const long read = std::ftell(stream);
+    std::fclose(stream);
+    if (extra == 0) {
+      EXPECT_EQ(error, "loaded");
+      EXPECT_EQ(Data(reg, "S", "a", value_type::Sz), std::string("b\0", 2));
+    } else {
+      EXPECT_EQ(error, "standard input: larger than 4096 bytes, the limit for export files");
+      EXPECT_EQ(read, static_cast<long>(kCap + 1)) << extra;
+      EXPECT_TRUE(reg.SubKeyNames(root::LocalMachine, "").empty());
+    }
+  }
 }
 
 // The registry built from an export is bounded, not only the file: key
@@ -372,19 +506,37 @@ TEST(RegFileLimits, KeysValuesAndValueBytesAreCapped) {
   EXPECT_EQ(refusal(keys), "many.reg:" + std::to_string(kMaxExportKeys + 2) + ": more than " +
                                std::to_string(kMaxExportKeys) +
                                " keys in the file, the limit for export files");
-  keys.resize(keys.size() - 2 * std::string("[HKEY_LOCAL_MACHINE\\K]\n").size());
+  // Exactly as many as allowed load.
+  keys.resize(keys.size() - std::string("[HKEY_LOCAL_MACHINE\\K]\n").size());
   EXPECT_EQ(refusal(keys), "");
 
   std::string values = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n";
   for (std::size_t i = 0; i <= kMaxExportValues; ++i) values += "\"a\"=\"\"\n";
   EXPECT_NE(refusal(values).find("more than " + std::to_string(kMaxExportValues) + " values"),
             std::string::npos);
+  values.resize(values.size() - std::string("\"a\"=\"\"\n").size());
+  EXPECT_EQ(refusal(values), "");
 
   // 8-bit text grows as UTF-8: the bytes stored count, not those of the file.
   const std::string line = "\"a\"=\"" + std::string(1024 * 1024, '\xE9') + "\"\n";
   std::string bytes = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n";
   for (std::size_t i = 0; i <= kMaxExportValueBytes / (2 * 1024 * 1024); ++i) bytes += line;
   ASSERT_LT(bytes.size(), kMaxExportBytes);
+  EXPECT_NE(refusal(bytes).find("more than " + std::to_string(kMaxExportValueBytes) +
+                                " bytes of value names and data"),
+            std::string::npos);
+
+  // Exactly the bound: the name "a" and 2 MiB of UTF-8 with its NUL a line,
+  // the last line's text shortened to make up the rest.
+  const std::size_t perLine = 1 + 2 * 1024 * 1024 + 1;
+  const std::size_t lines = kMaxExportValueBytes / perLine;
+  const std::size_t rest = kMaxExportValueBytes - lines * perLine;  // even: 2 bytes a character
+  ASSERT_EQ(rest % 2, 0u);
+  bytes = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n";
+  for (std::size_t i = 0; i < lines; ++i) bytes += line;
+  bytes += "\"a\"=\"" + std::string((rest - 2) / 2, '\xE9') + "\"\n";
+  EXPECT_EQ(refusal(bytes), "");
+  bytes.insert(bytes.size() - 2, "x");
   EXPECT_NE(refusal(bytes).find("more than " + std::to_string(kMaxExportValueBytes) +
                                 " bytes of value names and data"),
             std::string::npos);
