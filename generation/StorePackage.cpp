@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "common/PathParts.h"
 #include "common/Quoted.h"
 #include "common/Exception.h"
 #include "common/Unicode.h"
@@ -21,13 +22,10 @@ constexpr std::size_t kMaxDepth = 32;
 
 std::vector<std::string> Components(const std::string& path) {
   std::vector<std::string> parts;
-  std::size_t pos = 0;
-  while (pos <= path.size()) {
-    std::size_t end = path.find_first_of("\\/", pos);
-    if (end == std::string::npos) end = path.size();
-    parts.push_back(path.substr(pos, end - pos));
-    pos = end + 1;
-  }
+  ForEachPathPart(path, [&parts](std::string_view part, bool) {
+    parts.emplace_back(part);
+    return true;
+  });
   return parts;
 }
 

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "common/PathParts.h"
 #include "common/Quoted.h"
 #include "common/Unicode.h"
 #include "inf/DescriptionCheck.h"
@@ -34,17 +35,13 @@ bool IsPlainName(std::string_view name) {
 // itself) as its components, or nothing when it leads out of the folder.
 std::optional<std::vector<std::string>> SplitPath(std::string_view path) {
   std::vector<std::string> parts;
-  std::size_t start = 0;
-  while (start <= path.size()) {
-    std::size_t end = path.find_first_of("\\/", start);
-    if (end == std::string_view::npos) end = path.size();
-    const auto part = path.substr(start, end - start);
-    if (!part.empty() && part != ".") {
-      if (!IsPlainName(part)) return std::nullopt;
-      parts.emplace_back(part);
-    }
-    start = end + 1;
-  }
+  const bool inside = ForEachPathPart(path, [&parts](std::string_view part, bool) {
+    if (part.empty() || part == ".") return true;
+    if (!IsPlainName(part)) return false;
+    parts.emplace_back(part);
+    return true;
+  });
+  if (!inside) return std::nullopt;
   return parts;
 }
 
