@@ -1,26 +1,10 @@
 #include "common/SystemText_win32.h"
 
+#include "common/UniqueHandle_win32.h"
 #include "common/WideText_win32.h"
 
 namespace vormlan {
 namespace {
-
-// A buffer that FormatMessage allocated; released with LocalFree.
-template <typename Char>
-class LocalText {
- public:
-  LocalText() = default;
-  LocalText(const LocalText&) = delete;
-  LocalText& operator=(const LocalText&) = delete;
-  ~LocalText() {
-    if (text_ != nullptr) LocalFree(text_);
-  }
-  Char** Receive() { return &text_; }
-  const Char* Get() const { return text_; }
-
- private:
-  Char* text_ = nullptr;
-};
 
 DWORD Flags(HMODULE module) {
   DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
@@ -32,7 +16,7 @@ DWORD Flags(HMODULE module) {
 }  // namespace
 
 std::optional<std::string> SystemMessageText(DWORD code, HMODULE module) {
-  LocalText<char> text;
+  LocalBuffer<char> text;
   const DWORD length =
       FormatMessageA(Flags(module), module, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
                      reinterpret_cast<char*>(text.Receive()), 0, nullptr);
@@ -41,7 +25,7 @@ std::optional<std::string> SystemMessageText(DWORD code, HMODULE module) {
 }
 
 std::optional<std::string> SystemMessageTextUtf8(DWORD code, HMODULE module) {
-  LocalText<wchar_t> text;
+  LocalBuffer<wchar_t> text;
   const DWORD length =
       FormatMessageW(Flags(module), module, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
                      reinterpret_cast<wchar_t*>(text.Receive()), 0, nullptr);

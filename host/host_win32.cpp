@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/UniqueHandle_win32.h"
 #include "common/Exception.h"
 #include "common/SystemText_win32.h"
 #include "common/WideText_win32.h"
@@ -19,43 +20,6 @@ namespace {
 
 using Kind = HostServices::CopyResult::Kind;
 using registry::TextEncoding;
-
-// An open file handle, closed when it goes out of scope unless closed before.
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  ~FileHandle() {
-    if (IsValid()) CloseHandle(handle_);
-  }
-  bool IsValid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-  HANDLE Get() const { return handle_; }
-  // Closes now and reports whether the close succeeded.
-  bool Close() {
-    const HANDLE h = std::exchange(handle_, INVALID_HANDLE_VALUE);
-    return CloseHandle(h) != FALSE;
-  }
-
- private:
-  HANDLE handle_;
-};
-
-// A search handle of FindFirstFileW.
-class FindHandle {
- public:
-  explicit FindHandle(HANDLE handle) : handle_(handle) {}
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  ~FindHandle() {
-    if (IsValid()) FindClose(handle_);
-  }
-  bool IsValid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE Get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
 
 // A temporary file beside a target, removed unless Keep() was called.
 class TempName {

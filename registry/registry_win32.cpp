@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/UniqueHandle_win32.h"
 #include "common/SystemText_win32.h"
 #include "common/WideText_win32.h"
 
@@ -14,22 +15,6 @@ namespace {
 HKEY ToHkey(KeyHandle key) {
   return reinterpret_cast<HKEY>(key);
 }
-
-// A module loaded as data only; freed when it goes out of scope.
-class DataModule {
- public:
-  explicit DataModule(const char* name)
-      : module_(LoadLibraryExA(name, nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
-  DataModule(const DataModule&) = delete;
-  DataModule& operator=(const DataModule&) = delete;
-  ~DataModule() {
-    if (module_ != nullptr) FreeLibrary(module_);
-  }
-  HMODULE Get() const { return module_; }
-
- private:
-  HMODULE module_;
-};
 
 bool IsText(DWORD type) {
   return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
@@ -122,7 +107,7 @@ long Win32Registry::CloseKey(KeyHandle key) {
 }
 
 std::optional<std::string> Win32Registry::ErrorText(long code) {
-  const DataModule netmsg("netmsg.dll");
+  const UniqueModule netmsg(LoadLibraryExA("netmsg.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE));
   return encoding_ == TextEncoding::Utf8
              ? SystemMessageTextUtf8(static_cast<DWORD>(code), netmsg.Get())
              : SystemMessageText(static_cast<DWORD>(code), netmsg.Get());

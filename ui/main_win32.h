@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "ui/Handles_win32.h"
+#include "common/UniqueHandle_win32.h"
 #include "ui/main.h"
 
 namespace vormlan::ui {
