@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "common/FoldedIndex.h"
 #include "common/Quoted.h"
 #include "common/Unicode.h"
 #include "inf/InfFile.h"
@@ -29,7 +30,7 @@ std::string NotAFileWhy(const Entry& entry) {
 // name stands among them.
 struct Listing {
   std::vector<Entry> entries;
-  std::unordered_map<std::string, std::vector<std::size_t>> byFold;
+  FoldedIndex index;
 };
 
 // The drivers an INF installs on arch, folded; nothing when it cannot be read.
@@ -82,7 +83,7 @@ FolderCheck CheckTargetFolder(HostServices& host, const std::string& dir, const 
     Listing listing;
     listing.entries = std::move(*entries);
     for (std::size_t i = 0; i < listing.entries.size(); ++i) {
-      listing.byFold[unicode::Fold(listing.entries[i].name)].push_back(i);
+      listing.index.Add(listing.entries[i].name, i);
     }
     it->second = std::move(listing);
     return it->second;
@@ -102,9 +103,7 @@ FolderCheck CheckTargetFolder(HostServices& host, const std::string& dir, const 
     if (folder.empty()) planned.insert(unicode::Fold(name));
     const auto& listing = listingOf(folder);
     if (!listing) continue;
-    const auto found = listing->byFold.find(unicode::Fold(name));
-    if (found == listing->byFold.end()) continue;
-    for (const std::size_t i : found->second) {
+    for (const std::size_t i : listing->index.Find(name)) {
       const Entry& entry = listing->entries[i];
       if (entry.kind != Entry::Kind::File) {
         conflict(folder, entry.name, NotAFileWhy(entry));

@@ -305,18 +305,21 @@ bool PosixHost::Inside(const fs::path& real) const {
 std::optional<std::string> PosixHost::MatchEntry(const fs::path& dir, const std::string& name,
                                                  bool wantFile) {
   auto [entry, added] = listings_.try_emplace(dir.string());
-  auto& listing = entry->second;
+  Listing& listing = entry->second;
   if (added) {
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-      const std::string candidate = it->path().filename().string();
-      listing[unicode::Fold(candidate)].push_back(candidate);
+      listing.names.push_back(it->path().filename().string());
     }
-    for (auto& [_, names] : listing) std::sort(names.begin(), names.end());
+    // Sorted, so that among names differing in case the choice is the same
+    // on every run.
+    std::sort(listing.names.begin(), listing.names.end());
+    for (std::size_t i = 0; i < listing.names.size(); ++i) listing.index.Add(listing.names[i], i);
   }
-  const auto found = listing.find(unicode::Fold(name));
-  if (found == listing.end()) return std::nullopt;
-  const auto& names = found->second;
+  const auto places = listing.index.Find(name);
+  if (places.empty()) return std::nullopt;
+  std::vector<std::string> names;
+  for (const std::size_t at : places) names.push_back(listing.names[at]);
   const bool exact = std::find(names.begin(), names.end(), name) != names.end();
   if (names.size() == 1) return names.front();
   // Names that differ only in case: the one of the kind sought (a file for

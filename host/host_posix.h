@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/FoldedIndex.h"
 #include "host/HostServices.h"
 
 namespace vormlan::generation {
@@ -86,9 +87,12 @@ class PosixHost : public HostServices {
 
   std::string windowsDir_;
   std::filesystem::path root_;  // the Windows directory's real path
-  // Real directory path -> folded entry name -> the entries' names, sorted.
-  std::unordered_map<std::string, std::unordered_map<std::string, std::vector<std::string>>>
-      listings_;
+  // A real directory's entries, sorted, and where each name stands by its fold.
+  struct Listing {
+    std::vector<std::string> names;
+    FoldedIndex index;
+  };
+  std::unordered_map<std::string, Listing> listings_;  // by real directory path
 };
 
 }  // namespace vormlan::generation

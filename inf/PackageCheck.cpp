@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "common/FoldedIndex.h"
 #include "common/PathParts.h"
 #include "common/Quoted.h"
 #include "common/Unicode.h"
@@ -294,10 +295,21 @@ class FolderIndex {
   };
   struct Listing {
     std::vector<Entry> entries;
-    std::unordered_map<std::string, std::size_t> byName;  // folded name -> entry
+    FoldedIndex index;
     std::string error;
     std::vector<std::pair<std::string, std::string>>
         sameButCase;  // names Windows cannot tell apart
+
+    // The entry name stands for: among names differing in case only, the
+    // first file, else the first of them.
+    std::optional<std::size_t> Match(std::string_view name) const {
+      const auto places = index.Find(name);
+      if (places.empty()) return std::nullopt;
+      for (const std::size_t at : places) {
+        if (entries[at].file) return at;
+      }
+      return places.front();
+    }
   };
 
   explicit FolderIndex(fs::path root) : root_(std::move(root)) {}
@@ -312,16 +324,16 @@ class FolderIndex {
     for (const auto& folder : folders) {
       const Listing& listing = List(key, path);
       if (!listing.error.empty()) return listing.error;
-      const auto it = listing.byName.find(unicode::Fold(folder));
-      if (it == listing.byName.end() || !listing.entries[it->second].folder) return "is missing";
+      const auto at = listing.Match(folder);
+      if (!at || !listing.entries[*at].folder) return "is missing";
       key += unicode::Fold(folder) + "\\";
-      path /= PathOf(listing.entries[it->second].name);
+      path /= PathOf(listing.entries[*at].name);
     }
     const Listing& listing = List(key, path);
     if (!listing.error.empty()) return listing.error;
-    const auto it = listing.byName.find(unicode::Fold(name));
-    if (it == listing.byName.end()) return "is missing";
-    if (!listing.entries[it->second].file) return "is not a regular file";
+    const auto at = listing.Match(name);
+    if (!at) return "is missing";
+    if (!listing.entries[*at].file) return "is not a regular file";
     return std::nullopt;
   }
 
@@ -335,11 +347,11 @@ class FolderIndex {
     fs::path path = root_;
     for (const auto& folder : folders) {
       const Listing& listing = List(key, path);
-      path /= PathOf(listing.entries[listing.byName.at(unicode::Fold(folder))].name);
+      path /= PathOf(listing.entries[*listing.Match(folder)].name);
       key += unicode::Fold(folder) + "\\";
     }
     const Listing& listing = List(key, path);
-    return path / PathOf(listing.entries[listing.byName.at(unicode::Fold(name))].name);
+    return path / PathOf(listing.entries[*listing.Match(name)].name);
   }
 
   // Every folder listed so far, by its folded path below the root.
@@ -358,12 +370,9 @@ class FolderIndex {
       std::error_code typeError;
       entry.folder = entries->symlink_status(typeError).type() == fs::file_type::directory;
       entry.file = entries->status(typeError).type() == fs::file_type::regular;
-      auto [pos, isNew] =
-          listing.byName.try_emplace(unicode::Fold(entry.name), listing.entries.size());
-      if (!isNew) listing.sameButCase.emplace_back(listing.entries[pos->second].name, entry.name);
-      // Two names differing in case only: a file wins over anything else.
-      if (!isNew && entry.file && !listing.entries[pos->second].file) {
-        pos->second = listing.entries.size();
+      if (listing.index.Add(entry.name, listing.entries.size())) {
+        const std::size_t first = listing.index.Find(entry.name).front();
+        listing.sameButCase.emplace_back(listing.entries[first].name, entry.name);
       }
       listing.entries.push_back(std::move(entry));
     }
