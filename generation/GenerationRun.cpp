@@ -16,8 +16,11 @@ namespace {
 // Composition and package writing for a looked-up description.
 void Write(HostServices& host, GenerationResult& result, const PackageOptions& options) {
   const DriverDescription& description = result.description;
-  const ComposedInf inf = ComposeChecked(description, options.infEncoding);
   PackageOptions writing = options;
+  if (options.utf16WhereNeeded) {
+    writing.infEncoding = FitsInfCodePage(description) ? InfEncoding::CodePage : InfEncoding::Utf16;
+  }
+  const ComposedInf inf = ComposeChecked(description, writing.infEncoding);
   writing.textEncoding = description.encoding;
   result.package =
       WriteDriverPackage(host, description.driverVersion, inf.lines, inf.files, writing);
