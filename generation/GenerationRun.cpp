@@ -8,19 +8,47 @@
 #include "inf/DescriptionCheck.h"
 #include "print/DriverLookup.h"
 #include "inf/InfComposer.h"
+#include "inf/StoreReady.h"
 
 namespace vormlan::generation {
 
 namespace {
 
+// The folders below the Windows directory a staged file is looked for in.
+std::vector<std::string> StagedFolders(HostServices& host, StagedFolder folder, Arch arch) {
+  if (folder == StagedFolder::PrintProcessors) {
+    return {host.WindowsDir() + "\\System32\\Spool\\Prtprocs\\" +
+            std::string(InfoOf(arch).storeFolder) + "\\"};
+  }
+  return {host.WindowsDir() + "\\System32\\Spool\\Drivers\\Color\\"};
+}
+
 // Composition and package writing for a looked-up description.
-void Write(HostServices& host, GenerationResult& result, const PackageOptions& options) {
+void Write(registry::RegistryApi& registry, HostServices& host, GenerationResult& result,
+           const PackageOptions& options) {
   const DriverDescription& description = result.description;
-  const ComposedInf inf = ComposeChecked(description, options.infEncoding);
   PackageOptions writing = options;
   writing.textEncoding = description.encoding;
+  if (!options.storeReady) {
+    const ComposedInf inf = ComposeChecked(description, options.infEncoding);
+    result.package =
+        WriteDriverPackage(host, description.driverVersion, inf.lines, inf.files, writing);
+    return;
+  }
+  CheckDescription(description, options.infEncoding);
+  // A driver found under neither version key has no registration to read.
+  const StagingDetails details =
+      description.driverVersion == 0
+          ? StagingDetails{}
+          : ReadStagingDetails(registry, description.arch, description.driverKeyPath);
+  const StoreReadyInf inf =
+      ComposeStoreReady(description, details, options.infEncoding, kInfFileName);
+  for (const auto& file : inf.stagedFiles) {
+    writing.extraFiles.push_back({file.name, StagedFolders(host, file.folder, description.arch)});
+  }
   result.package =
       WriteDriverPackage(host, description.driverVersion, inf.lines, inf.files, writing);
+  result.package.notes = inf.notes;
 }
 
 }  // namespace
@@ -36,7 +64,7 @@ GenerationResult GeneratePrinter(registry::RegistryApi& registry, HostServices& 
   // path, the exceptional ones included.
   GenerationResult result;
   result.description = LookupDriver(registry, printerName, options.arch);
-  Write(host, result, options);
+  Write(registry, host, result, options);
   return result;
 }
 
@@ -44,7 +72,7 @@ GenerationResult GenerateDriver(registry::RegistryApi& registry, HostServices& h
                                 const std::string& driverName, const PackageOptions& options) {
   GenerationResult result;
   result.description = LookupDriverByName(registry, driverName, options.arch);
-  Write(host, result, options);
+  Write(registry, host, result, options);
   return result;
 }
 
