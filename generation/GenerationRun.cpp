@@ -11,40 +11,44 @@
 
 namespace vormlan::generation {
 
-namespace {
-
-// Composition and package writing for a looked-up description.
-void Write(HostServices& host, GenerationResult& result, const PackageOptions& options) {
-  const DriverDescription& description = result.description;
-  const ComposedInf inf = ComposeChecked(description, options.infEncoding);
-  PackageOptions writing = options;
-  writing.textEncoding = description.encoding;
-  result.package =
-      WriteDriverPackage(host, description.driverVersion, inf.lines, inf.files, writing);
-}
-
-}  // namespace
-
 ComposedInf ComposeChecked(const DriverDescription& description, InfEncoding infEncoding) {
   CheckDescription(description, infEncoding);
   return ComposeInf(description);
+}
+
+Composition ComposePrinter(registry::RegistryApi& registry, const std::string& printerName,
+                           Arch arch, InfEncoding infEncoding) {
+  Composition composition;
+  composition.description = LookupDriver(registry, printerName, arch);
+  composition.inf = ComposeChecked(composition.description, infEncoding);
+  return composition;
+}
+
+Composition ComposeDriver(registry::RegistryApi& registry, const std::string& driverName, Arch arch,
+                          InfEncoding infEncoding) {
+  Composition composition;
+  composition.description = LookupDriverByName(registry, driverName, arch);
+  composition.inf = ComposeChecked(composition.description, infEncoding);
+  return composition;
+}
+
+PackageResult WriteComposition(HostServices& host, const Composition& composition,
+                               const PackageOptions& options) {
+  PackageOptions writing = options;
+  writing.textEncoding = composition.description.encoding;
+  return WriteDriverPackage(host, composition.description.driverVersion, composition.inf.lines,
+                            composition.inf.files, writing);
 }
 
 GenerationResult GeneratePrinter(registry::RegistryApi& registry, HostServices& host,
                                  const std::string& printerName, const PackageOptions& options) {
   // Everything of the run lives in this scope and is released on every
   // path, the exceptional ones included.
+  Composition composition =
+      ComposePrinter(registry, printerName, options.arch, options.infEncoding);
   GenerationResult result;
-  result.description = LookupDriver(registry, printerName, options.arch);
-  Write(host, result, options);
-  return result;
-}
-
-GenerationResult GenerateDriver(registry::RegistryApi& registry, HostServices& host,
-                                const std::string& driverName, const PackageOptions& options) {
-  GenerationResult result;
-  result.description = LookupDriverByName(registry, driverName, options.arch);
-  Write(host, result, options);
+  result.package = WriteComposition(host, composition, options);
+  result.description = std::move(composition.description);
   return result;
 }
 
