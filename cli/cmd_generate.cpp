@@ -67,6 +67,7 @@ struct Options {
   bool json = false;
   bool quiet = false;
   bool replace = false;
+  bool storeReady = false;
 };
 
 // Where the messages of one run go: standard output, unless --json or
@@ -79,6 +80,11 @@ struct Messages {
     if (!shown) return;
     if (progress != nullptr) progress->Clear();
     Out().Line(text);
+  }
+  void Notice(const std::string& text) const {
+    if (!shown) return;
+    if (progress != nullptr) progress->Clear();
+    Note(text);
   }
   void Warn(const std::string& text) const {
     if (IsQuiet()) return;
@@ -262,6 +268,7 @@ void RunComposed(registry::RegistryApi& registry, generation::HostServices& host
   options.arch = report.arch;
   options.infEncoding = o.encoding.Get();
   options.replace = o.replace;
+  options.storeReady = o.storeReady;
   options.onFile = [&progress, &o](std::size_t i, std::size_t n, const std::string& name) {
     if (!o.all) progress.Step(i, n, name);
   };
@@ -278,6 +285,7 @@ void RunComposed(registry::RegistryApi& registry, generation::HostServices& host
       throw Exception(e.what(), LookupHints(registry, printer->Get(), report.arch));
     }
   }
+  if (o.storeReady) generation::MakeStoreReady(registry, composed, options.infEncoding);
   generation::GenerationResult result;
   result.package = generation::WriteComposition(cli, composed, options);
   result.description = std::move(composed.description);
@@ -291,7 +299,13 @@ void RunComposed(registry::RegistryApi& registry, generation::HostServices& host
   report.differing = package.differingFiles;
   report.missing = package.missingFiles;
   report.searched = package.searchedFolders;
+  report.storeReady = o.storeReady;
+  if (o.storeReady) {
+    report.packageFiles = package.packageFiles;
+    report.notes = package.notes;
+  }
   for (const auto& name : package.keptFiles) messages.Say("kept: " + name + " (already there)");
+  for (const auto& text : package.notes) messages.Notice(text);
 }
 
 // One package into outDir. Fills report; errors are recorded there and
@@ -377,6 +391,21 @@ void RunOne(registry::RegistryApi& registry, generation::HostServices& host, Sub
     report.error = ErrorBoxText(e.what());
     if (const auto* hinted = dynamic_cast<const Exception*>(&e)) report.hints = hinted->Hints();
   }
+}
+
+// How a package just written is installed on Windows, as one hint line;
+// nothing for a run that wrote none, or an incomplete one.
+std::optional<std::string> InstallHint(const RunReport& report, bool storeReady, bool all) {
+  if (report.Status() != "done" || report.infFile.empty()) return std::nullopt;
+  if (report.source == "store" || storeReady) {
+    const std::string inf = report.source == "store" ? report.infFile : generation::kInfFileName;
+    return std::string("to install ") + (all ? "a package" : "it") +
+           " on Windows, run in its folder: pnputil /add-driver " + inf +
+           " /install (the README's \"Installing a package\" tells the other ways)";
+  }
+  return std::string("to install ") + (all ? "a package" : "it") +
+         " on Windows: Add Printer, \"Have Disk\", its folder; --store-ready makes packages "
+         "that pnputil /add-driver stages in the driver store";
 }
 
 int StatusOf(const std::vector<RunReport>& reports) {
@@ -630,6 +659,12 @@ int RunAll(const Source& source, generation::HostServices& host, const Options& 
   } else if (!o.quiet) {
     Out().Line("");
     Out().Text(summary);
+    for (const auto& package : packages) {
+      if (const auto hint = InstallHint(package.report, o.storeReady, true)) {
+        Err().Line("hint: " + *hint);
+        break;
+      }
+    }
   }
   return listing.problems.empty() ? StatusOf(reports) : kExitError;
 }
@@ -700,6 +735,12 @@ void AddGenerateCommand(CLI::App& app, int& status) {
   cmd->add_flag("--json", o->json,
                 "Print one JSON object (with --all, the index) instead of messages");
   cmd->add_flag("--quiet,-q", o->quiet, kQuietHelp);
+  cmd->add_flag("--store-ready", o->storeReady,
+                "Make a composed package ready for the driver store (pnputil /add-driver, "
+                "Add-PrinterDriver): its INF names a catalog and gets DriverVer, source disk "
+                "sections, the driver's print processor and color profiles. With --source store "
+                "the original, signed package is copied as it is; with auto only the composed "
+                "packages get it");
   cmd->add_flag("--replace", o->replace,
                 "Write the package over one already in --out: its files replace those there "
                 "(through a temporary file each), nothing else is removed");
@@ -753,6 +794,9 @@ void AddGenerateCommand(CLI::App& app, int& status) {
     progress.Clear();
     if (o->json) Out().Line(JsonText(ToJson(report)));
     status = StatusOf({report});
+    if (!o->json && !o->quiet) {
+      if (const auto hint = InstallHint(report, o->storeReady, false)) Err().Line("hint: " + *hint);
+    }
   });
 }
 

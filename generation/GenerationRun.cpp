@@ -8,6 +8,7 @@
 #include "inf/DescriptionCheck.h"
 #include "print/DriverLookup.h"
 #include "inf/InfComposer.h"
+#include "inf/StoreReady.h"
 
 namespace vormlan::generation {
 
@@ -32,12 +33,46 @@ Composition ComposeDriver(registry::RegistryApi& registry, const std::string& dr
   return composition;
 }
 
+void MakeStoreReady(registry::RegistryApi& registry, Composition& composition,
+                    InfEncoding infEncoding) {
+  const DriverDescription& description = composition.description;
+  // A driver found under neither version key has no registration to read.
+  const StagingDetails details =
+      description.driverVersion == 0
+          ? StagingDetails{}
+          : ReadStagingDetails(registry, description.arch, description.driverKeyPath);
+  StoreReadyInf ready = ComposeStoreReady(description, details, infEncoding, kInfFileName);
+  composition.inf.lines = std::move(ready.lines);
+  composition.inf.files = std::move(ready.files);
+  composition.stagedFiles = std::move(ready.stagedFiles);
+  composition.notes = std::move(ready.notes);
+}
+
+namespace {
+
+// The folders below the Windows directory a staged file is looked for in.
+std::vector<std::string> StagedFolders(HostServices& host, StagedFolder folder, Arch arch) {
+  if (folder == StagedFolder::PrintProcessors) {
+    return {host.WindowsDir() + "\\System32\\Spool\\Prtprocs\\" +
+            std::string(InfoOf(arch).storeFolder) + "\\"};
+  }
+  return {host.WindowsDir() + "\\System32\\Spool\\Drivers\\Color\\"};
+}
+
+}  // namespace
+
 PackageResult WriteComposition(HostServices& host, const Composition& composition,
                                const PackageOptions& options) {
   PackageOptions writing = options;
   writing.textEncoding = composition.description.encoding;
-  return WriteDriverPackage(host, composition.description.driverVersion, composition.inf.lines,
-                            composition.inf.files, writing);
+  for (const auto& file : composition.stagedFiles) {
+    writing.extraFiles.push_back(
+        {file.name, StagedFolders(host, file.folder, composition.description.arch)});
+  }
+  PackageResult result = WriteDriverPackage(host, composition.description.driverVersion,
+                                            composition.inf.lines, composition.inf.files, writing);
+  result.notes = composition.notes;
+  return result;
 }
 
 GenerationResult GeneratePrinter(registry::RegistryApi& registry, HostServices& host,
@@ -46,6 +81,7 @@ GenerationResult GeneratePrinter(registry::RegistryApi& registry, HostServices& 
   // path, the exceptional ones included.
   Composition composition =
       ComposePrinter(registry, printerName, options.arch, options.infEncoding);
+  if (options.storeReady) MakeStoreReady(registry, composition, options.infEncoding);
   GenerationResult result;
   result.package = WriteComposition(host, composition, options);
   result.description = std::move(composition.description);

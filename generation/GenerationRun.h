@@ -10,6 +10,7 @@
 
 #include "host/HostServices.h"
 #include "inf/InfComposer.h"
+#include "inf/StoreReady.h"
 #include "generation/PackageWriter.h"
 #include "registry/RegistryApi.h"
 
@@ -26,6 +27,10 @@ struct GenerationResult {
 struct Composition {
   DriverDescription description;
   ComposedInf inf;
+  // A store-ready composition's files beside the driver's (the print
+  // processor, the color profiles) and its notes; see MakeStoreReady.
+  std::vector<StagedFile> stagedFiles;
+  std::vector<std::string> notes;
 };
 
 // The composing step of a run: the description checked for the INF's
@@ -44,6 +49,12 @@ Composition ComposePrinter(registry::RegistryApi& registry, const std::string& p
 // using that driver.
 Composition ComposeDriver(registry::RegistryApi& registry, const std::string& driverName, Arch arch,
                           InfEncoding infEncoding);
+
+// Puts the INF of a package for the driver store (StoreReady.h) in place of
+// the composed one, from the registration's staging details. Throws as
+// ComposeStoreReady does, before anything is written.
+void MakeStoreReady(registry::RegistryApi& registry, Composition& composition,
+                    InfEncoding infEncoding);
 
 // Writes a composition's package (see WriteDriverPackage), the INF in the
 // description's text encoding. Every error passes to the caller untouched.

@@ -66,7 +66,25 @@ class RequirementsReader {
 
   InfRequirements Read() {
     CheckVersion();
+    const std::string listSection = "SourceDisksFiles." + std::string(InfoOf(arch_).sourceSuffix);
+    // An INF made for the driver store (it names a catalog and a DriverVer)
+    // and listing its source files is staged from that list alone; others
+    // are installed from their folder (Have Disk), which setup takes an
+    // unlisted file from.
+    const InfSection* version = inf_.Find("Version");
+    listsSources_ = version != nullptr && version->Find("DriverVer") != nullptr &&
+                    CatalogFileOf(inf_, arch_).has_value() &&
+                    (inf_.Find(listSection) != nullptr || inf_.Find("SourceDisksFiles") != nullptr);
     for (const auto& models : ModelsSections()) Models(models);
+    // What the source disk sections list must be there too: staging copies
+    // every listed file into the driver store.
+    for (const auto& name : {listSection, std::string("SourceDisksFiles")}) {
+      const InfSection* list = listsSources_ ? inf_.Find(name) : nullptr;
+      if (list == nullptr) continue;
+      for (const auto& line : list->Lines()) {
+        if (line.hasKey && !line.key.empty()) Require(line.key, Bracket(list->Name()));
+      }
+    }
     if (inf_.Find("DestinationDirs") == nullptr) Problem("no [DestinationDirs] section");
     if (auto catalog = CatalogFileOf(inf_, arch_)) {
       if (IsPlainName(*catalog)) {
@@ -271,6 +289,11 @@ class RequirementsReader {
       }
       file.folders = std::move(*mediaPath);
       file.folders.insert(file.folders.end(), subfolder->begin(), subfolder->end());
+    } else if (listsSources_) {
+      // Where an INF lists its source files, staging takes only those: a
+      // copied file it leaves out is not in the driver store.
+      Problem("file " + Quoted(name) + " of " + origin + " is not listed in [SourceDisksFiles]");
+      return;
     }
     std::string key;
     for (const auto& folder : file.folders) key += unicode::Fold(folder) + "\\";
@@ -280,6 +303,7 @@ class RequirementsReader {
 
   const InfFile& inf_;
   Arch arch_;
+  bool listsSources_ = false;  // staged from its [SourceDisksFiles] alone
   InfRequirements out_;
   std::unordered_set<std::string> installs_, fileLists_, files_, models_;
 };
