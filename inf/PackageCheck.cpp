@@ -455,7 +455,7 @@ InfRequirements RequirementsOf(const InfFile& inf, Arch arch) {
   return RequirementsReader(inf, arch).Read();
 }
 
-PackageCheckResult CheckPackage(const fs::path& dir, Arch arch) {
+PackageCheckResult CheckPackage(const fs::path& dir, Arch arch, CatalogVerifier* catalogs) {
   PackageCheckResult result;
   const auto folderProblem = [&](std::string text) {
     result.problems.push_back({"", std::move(text)});
@@ -503,12 +503,15 @@ PackageCheckResult CheckPackage(const fs::path& dir, Arch arch) {
     }
     auto needs = RequirementsOf(*inf, arch);
     for (auto& text : needs.problems) problem(std::move(text));
+    std::vector<PackageFile> present = {{entry->name, dir / FolderIndex::PathOf(entry->name)}};
     for (const auto& file : needs.files) {
       if (const auto why = index.Missing(file.folders, file.name)) {
         problem("file " + Quoted(DisplayPath(file.folders, file.name)) + " of " + file.origin +
                 " " + *why);
         continue;
       }
+      present.push_back(
+          {DisplayPath(file.folders, file.name), index.Found(file.folders, file.name)});
       if (!LoadedImage(file.name)) continue;
       const auto machine = PeMachineOf(ReadHead(index.Found(file.folders, file.name), 4096));
       if (machine && *machine != InfoOf(arch).peMachine) {
@@ -524,6 +527,11 @@ PackageCheckResult CheckPackage(const fs::path& dir, Arch arch) {
     if (needs.catalog) {
       if (const auto why = index.Missing({}, *needs.catalog)) {
         problem("catalog file " + Quoted(*needs.catalog) + " named in [Version] " + *why);
+      } else if (catalogs != nullptr) {
+        for (auto& text :
+             catalogs->Verify(index.Found({}, *needs.catalog), *needs.catalog, present)) {
+          problem(std::move(text));
+        }
       }
     }
   }
