@@ -94,10 +94,16 @@ std::vector<std::string> CloseNames(const std::vector<std::string>& candidates,
   return names;
 }
 
+const generation::PrinterRegistration& PrinterRegistrationOnce::Get() {
+  if (!registration_) registration_ = generation::DescribePrinter(registry_, printerName_);
+  return *registration_;
+}
+
 std::vector<std::string> LookupHints(registry::RegistryApi& registry,
-                                     const std::string& printerName, generation::Arch arch) {
+                                     const generation::PrinterRegistration& printer,
+                                     generation::Arch arch) {
   std::vector<std::string> hints;
-  const auto printer = generation::DescribePrinter(registry, printerName);
+  const std::string& printerName = printer.printerName;
   const std::string archName(generation::InfoOf(arch).name);
   if (!printer.printerKeyFound) {
     hints.push_back("no printer named " + Quoted(printerName));
@@ -187,11 +193,11 @@ generation::RegisteredDriver ComposableDriver(registry::RegistryApi& registry,
   return std::move(*found);
 }
 
-void RefuseVersion4Only(registry::RegistryApi& registry, const std::string& printerName,
-                        generation::Arch arch) {
+void RefuseVersion4Only(const generation::PrinterRegistration& printer, generation::Arch arch) {
   if (arch == generation::Arch::X86) return;
-  const auto printer = generation::DescribePrinter(registry, printerName);
-  if (const auto* here = printer.In(arch)) RefuseVersion4(printer.driverName, printerName, *here);
+  if (const auto* here = printer.In(arch)) {
+    RefuseVersion4(printer.driverName, printer.printerName, *here);
+  }
 }
 
 }  // namespace vormlan::cli

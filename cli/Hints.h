@@ -2,7 +2,9 @@
 // Advice for a printer whose driver could not be looked up: what the
 // registry holds instead, and which option would find it.
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "print/Architecture.h"
@@ -11,12 +13,29 @@
 
 namespace vormlan::cli {
 
-// The hints for printerName looked up in arch's environment: for an unknown
-// printer that it is unknown, the names close to it and the list command; for a driver registered
-// only elsewhere the --arch to use; for a version 4 driver the driver store. Empty when there is
-// nothing to add.
+// A printer's registration (DescribePrinter), read when first asked for and
+// then kept: the checks, the store choice and the hints of one run share
+// one reading, and a run that needs none of them reads nothing.
+class PrinterRegistrationOnce {
+ public:
+  PrinterRegistrationOnce(registry::RegistryApi& registry, std::string printerName)
+      : registry_(registry), printerName_(std::move(printerName)) {}
+  const generation::PrinterRegistration& Get();
+
+ private:
+  registry::RegistryApi& registry_;
+  std::string printerName_;
+  std::optional<generation::PrinterRegistration> registration_;
+};
+
+// The hints for a printer whose lookup in arch's environment failed, from
+// its registration as read for the run: for an unknown printer that it is
+// unknown, the names close to it (registry gives the printer list) and the
+// list command; for a driver registered only elsewhere the --arch to use;
+// for a version 4 driver the driver store. Empty when there is nothing to add.
 std::vector<std::string> LookupHints(registry::RegistryApi& registry,
-                                     const std::string& printerName, generation::Arch arch);
+                                     const generation::PrinterRegistration& printer,
+                                     generation::Arch arch);
 
 // The names among candidates (name itself aside) that are a few edits from
 // name once case and blanks are ignored: the closest first, at most three;
@@ -50,7 +69,6 @@ generation::RegisteredDriver ComposableDriver(registry::RegistryApi& registry,
 // Throws vormlan::Exception when the printer's driver is registered in
 // arch's environment only as a version 4 driver (x64 and arm64), which a
 // composed INF cannot install.
-void RefuseVersion4Only(registry::RegistryApi& registry, const std::string& printerName,
-                        generation::Arch arch);
+void RefuseVersion4Only(const generation::PrinterRegistration& printer, generation::Arch arch);
 
 }  // namespace vormlan::cli

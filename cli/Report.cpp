@@ -34,6 +34,11 @@ json ToJson(const RunReport& r) {
     j["signed"] = r.signedPackage;
     j["dependencies"] = r.dependencies;
   }
+  if (r.storeReady) {
+    j["storeReady"] = true;
+    j["files"] = r.packageFiles;
+    j["notes"] = r.notes;
+  }
   if (r.skipped) j["skipped"] = *r.skipped;
   j["error"] = r.error ? ErrorJson(*r.error, r.hints) : json(nullptr);
   return j;

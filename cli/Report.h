@@ -30,6 +30,12 @@ struct RunReport {
   std::optional<std::string> catalogFile;
   bool signedPackage = false;
   std::vector<std::string> dependencies;
+  // Composed packages made for the driver store (--store-ready): every file
+  // of the package as it stands in the folder, the INF first, and what the
+  // INF left out or put in place of a registry value.
+  bool storeReady = false;
+  std::vector<std::string> packageFiles;
+  std::vector<std::string> notes;
   std::optional<std::string> error;  // the message, when the run failed
   // Why the driver was left out, when it was (not a failure): a version 4
   // driver in a rescue of composed packages.

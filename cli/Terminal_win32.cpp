@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "cli/Terminal.h"
+#include "common/UniqueHandle_win32.h"
 #include "common/WideText_win32.h"
 
 namespace vormlan::cli {
@@ -17,17 +18,12 @@ HANDLE HandleOf(std::FILE* stream) {
 class WideArguments {
  public:
   WideArguments() : argv_(CommandLineToArgvW(GetCommandLineW(), &argc_)) {}
-  WideArguments(const WideArguments&) = delete;
-  WideArguments& operator=(const WideArguments&) = delete;
-  ~WideArguments() {
-    if (argv_ != nullptr) LocalFree(argv_);
-  }
-  int Count() const { return argv_ != nullptr ? argc_ : 0; }
-  const wchar_t* At(int i) const { return argv_[i]; }
+  int Count() const { return argv_ ? argc_ : 0; }
+  const wchar_t* At(int i) const { return argv_.Get()[i]; }
 
  private:
   int argc_ = 0;
-  wchar_t** argv_;
+  LocalBuffer<wchar_t*> argv_;
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "catalog/CatalogCheck.h"
 #include "cli/Commands.h"
 #include "cli/Output.h"
 #include "inf/PackageCheck.h"
@@ -60,6 +61,9 @@ void AddCheckCommand(CLI::App& app, int& status) {
       "Checks that every INF in the folder reads, is of the printer class, reaches a models "
       "section for the architecture, has [DestinationDirs], and that every file it copies and "
       "its catalog file are in the folder (names compared without regard to case).\n"
+      "The catalog an INF names must list the INF and every file it copies, each with its "
+      "hash (the Authenticode image hash of PE files), and nothing else; a signed catalog's "
+      "signature must cover its content, and with --trust chain to one of the given roots.\n"
       "Prints one problem per line, \"<inf file>: <what is wrong>\".\n"
       "Exit status: 0 all holds, 1 problems found (also: the folder is missing or holds no INF "
       "file), 2 usage.");
@@ -68,6 +72,8 @@ void AddCheckCommand(CLI::App& app, int& status) {
     std::string dir;
     generation::Arch arch = generation::Arch::X86;
     bool json = false;
+    std::string trust;
+    bool noCatalog = false;
   };
   auto o = std::make_shared<Options>();
   cmd->add_option("DIR", o->dir, "The package folder");
@@ -75,11 +81,26 @@ void AddCheckCommand(CLI::App& app, int& status) {
                       "The architecture the package is for: x86 (the default), x64 or arm64");
   cmd->add_flag("--json", o->json,
                 "Print one JSON object (UTF-8): folder, arch, ok, infs and problems");
+  cmd->add_option("--trust", o->trust,
+                  "A PEM file of root certificates: the catalog must be signed by a code-signing "
+                  "certificate that chains to one of them")
+      ->check(CLI::ExistingFile)
+      ->type_name("ROOT.pem");
+  cmd->add_flag("--no-catalog", o->noCatalog,
+                "Check that the catalog file is there, not what it lists or its signature");
   cmd->callback([cmd, o, &status] {
     RequireNoExtras(*cmd);
     RequireOption(*cmd, "DIR", o->dir);
     const auto arch = o->arch;
-    const auto result = generation::CheckPackage(FolderPath(o->dir), arch);
+    if (o->noCatalog && !o->trust.empty()) {
+      throw UsageError(
+          "--trust checks the catalog, which --no-catalog leaves out: give one of them.");
+    }
+    catalog::CatalogChecker catalogs(
+        o->trust.empty() ? std::nullopt
+                         : std::optional<std::filesystem::path>(FolderPath(o->trust)));
+    const auto result =
+        generation::CheckPackage(FolderPath(o->dir), arch, o->noCatalog ? nullptr : &catalogs);
     Out().Line(o->json ? Json(o->dir, arch, result) : Text(o->dir, arch, result));
     status = result.Ok() ? kExitOk : kExitError;
   });

@@ -67,6 +67,7 @@ struct Options {
   bool json = false;
   bool quiet = false;
   bool replace = false;
+  bool storeReady = false;
 };
 
 // Where the messages of one run go: standard output, unless --json or
@@ -79,6 +80,11 @@ struct Messages {
     if (!shown) return;
     if (progress != nullptr) progress->Clear();
     Out().Line(text);
+  }
+  void Notice(const std::string& text) const {
+    if (!shown) return;
+    if (progress != nullptr) progress->Clear();
+    Note(text);
   }
   void Warn(const std::string& text) const {
     if (IsQuiet()) return;
@@ -183,6 +189,9 @@ struct StoreChoice {
 struct Subject {
   std::string printer;  // empty for a driver
   std::string driver;   // the driver's name; for a printer, once looked up
+  // For a driver of generate --all: its registration as the inventory read
+  // it, which the run takes instead of reading it again.
+  std::optional<generation::RegisteredDriver> registered;
 };
 
 StoreChoice FindStorePackage(const Subject& subject, const generation::EnvironmentDriver* here,
@@ -251,27 +260,35 @@ void RunStore(generation::HostServices& host, const std::string& outDir, Arch ar
 }
 
 void RunComposed(registry::RegistryApi& registry, generation::HostServices& host,
-                 const Subject& subject, const std::string& outDir, const Options& o,
-                 RunReport& report, const Messages& messages, Progress& progress) {
+                 const Subject& subject, PrinterRegistrationOnce* printer,
+                 const std::string& outDir, const Options& o, RunReport& report,
+                 const Messages& messages, Progress& progress) {
   CliHost cli(host, outDir, [&messages](const std::string& text) { messages.Say(text); });
   generation::PackageOptions options;
   options.arch = report.arch;
   options.infEncoding = o.encoding.Get();
   options.replace = o.replace;
+  options.storeReady = o.storeReady;
   options.onFile = [&progress, &o](std::size_t i, std::size_t n, const std::string& name) {
     if (!o.all) progress.Step(i, n, name);
   };
-  generation::GenerationResult result;
-  if (subject.printer.empty()) {
-    result = generation::GenerateDriver(registry, cli, subject.driver, options);
+  generation::Composition composed;
+  if (printer == nullptr) {
+    composed =
+        generation::ComposeDriver(registry, subject.driver, report.arch, options.infEncoding);
   } else {
-    RefuseVersion4Only(registry, subject.printer, report.arch);
+    if (report.arch != Arch::X86) RefuseVersion4Only(printer->Get(), report.arch);
     try {
-      result = generation::GeneratePrinter(registry, cli, subject.printer, options);
+      composed =
+          generation::ComposePrinter(registry, subject.printer, report.arch, options.infEncoding);
     } catch (const registry::ERegistryException& e) {
-      throw Exception(e.what(), LookupHints(registry, subject.printer, report.arch));
+      throw Exception(e.what(), LookupHints(registry, printer->Get(), report.arch));
     }
   }
+  if (o.storeReady) generation::MakeStoreReady(registry, composed, options.infEncoding);
+  generation::GenerationResult result;
+  result.package = generation::WriteComposition(cli, composed, options);
+  result.description = std::move(composed.description);
   const auto& package = result.package;
   report.driver = result.description.driverName;
   report.version = result.description.driverVersion;
@@ -282,7 +299,13 @@ void RunComposed(registry::RegistryApi& registry, generation::HostServices& host
   report.differing = package.differingFiles;
   report.missing = package.missingFiles;
   report.searched = package.searchedFolders;
+  report.storeReady = o.storeReady;
+  if (o.storeReady) {
+    report.packageFiles = package.packageFiles;
+    report.notes = package.notes;
+  }
   for (const auto& name : package.keptFiles) messages.Say("kept: " + name + " (already there)");
+  for (const auto& text : package.notes) messages.Notice(text);
 }
 
 // One package into outDir. Fills report; errors are recorded there and
@@ -293,21 +316,27 @@ void RunOne(registry::RegistryApi& registry, generation::HostServices& host, Sub
   Messages messages{!o.json && !o.quiet, &progress};
   report.printer = subject.printer;
   report.arch = arch;
+  std::optional<PrinterRegistrationOnce> printer;
   try {
+    // The registration is read once for the run: the version 4 checks, the
+    // store choice and the hints share it, and a composed run of one printer
+    // reads it only if it needs it.
     const generation::EnvironmentDriver* here = nullptr;
-    std::optional<generation::PrinterRegistration> printer;
     std::optional<generation::RegisteredDriver> driver;
     if (subject.printer.empty()) {
       // A driver without a printer: it must be registered here.
-      // With --all the name is the one the inventory gave.
-      driver = ComposableDriver(registry, subject.driver, arch,
-                                o.from == PackageSource::Composed && !o.all, o.all);
+      // With --all the inventory has read it already.
+      driver = subject.registered ? std::move(subject.registered)
+                                  : ComposableDriver(registry, subject.driver, arch,
+                                                     o.from == PackageSource::Composed, false);
       subject.driver = driver->name;
       here = &driver->details;
     } else {
-      printer = generation::DescribePrinter(registry, subject.printer);
-      subject.driver = printer->driverName;
-      here = printer->In(arch);
+      printer.emplace(registry, subject.printer);
+      if (o.all || o.from != PackageSource::Composed) {
+        subject.driver = printer->Get().driverName;
+        here = printer->Get().In(arch);
+      }
     }
     report.driver = subject.driver;
     if (o.all && o.from == PackageSource::Composed && here != nullptr && here->version == 4) {
@@ -321,7 +350,7 @@ void RunOne(registry::RegistryApi& registry, generation::HostServices& host, Sub
     }
     if (o.from != PackageSource::Composed) {
       StoreChoice choice;
-      if (printer && !printer->printerKeyFound) {
+      if (printer && !printer->Get().printerKeyFound) {
         choice.why = "there is no printer called " + Quoted(subject.printer);
       } else {
         choice = FindStorePackage(subject, here, arch, host);
@@ -331,7 +360,7 @@ void RunOne(registry::RegistryApi& registry, generation::HostServices& host, Sub
         RunStore(host, outDir, report.arch, choice, o.replace, report, messages);
       } else if (o.from == PackageSource::Store) {
         auto hints = subject.printer.empty() ? std::vector<std::string>()
-                                             : LookupHints(registry, subject.printer, arch);
+                                             : LookupHints(registry, printer->Get(), arch);
         if (choice.driver != nullptr && choice.driver->version != 4) {
           hints.push_back("--source composed writes an INF for the installed driver instead");
         }
@@ -341,7 +370,8 @@ void RunOne(registry::RegistryApi& registry, generation::HostServices& host, Sub
       }
     }
     if (report.source != "store") {
-      RunComposed(registry, host, subject, outDir, o, report, messages, progress);
+      RunComposed(registry, host, subject, printer ? &*printer : nullptr, outDir, o, report,
+                  messages, progress);
     }
     for (const auto& name : report.differing) {
       messages.Warn("kept " + name + " in " + Quoted(host.DisplayPath(outDir)) +
@@ -357,9 +387,25 @@ void RunOne(registry::RegistryApi& registry, generation::HostServices& host, Sub
   } catch (const std::exception& e) {
     progress.Clear();
     PrintError(e);
+    if (report.driver.empty() && printer) report.driver = printer->Get().driverName;
     report.error = ErrorBoxText(e.what());
     if (const auto* hinted = dynamic_cast<const Exception*>(&e)) report.hints = hinted->Hints();
   }
+}
+
+// How a package just written is installed on Windows, as one hint line;
+// nothing for a run that wrote none, or an incomplete one.
+std::optional<std::string> InstallHint(const RunReport& report, bool storeReady, bool all) {
+  if (report.Status() != "done" || report.infFile.empty()) return std::nullopt;
+  if (report.source == "store" || storeReady) {
+    const std::string inf = report.source == "store" ? report.infFile : generation::kInfFileName;
+    return std::string("to install ") + (all ? "a package" : "it") +
+           " on Windows, run in its folder: pnputil /add-driver " + inf +
+           " /install (the README's \"Installing a package\" tells the other ways)";
+  }
+  return std::string("to install ") + (all ? "a package" : "it") +
+         " on Windows: Add Printer, \"Have Disk\", its folder; --store-ready makes packages "
+         "that pnputil /add-driver stages in the driver store";
 }
 
 int StatusOf(const std::vector<RunReport>& reports) {
@@ -502,7 +548,7 @@ int RunAll(const Source& source, generation::HostServices& host, const Options& 
       if (found == byDriver.end()) {
         packages.push_back({arch,
                             folderOf(queue.driverName.empty() ? queue.name : queue.driverName),
-                            {queue.name, queue.driverName},
+                            {queue.name, queue.driverName, std::nullopt},
                             {},
                             {}});
         if (!key.empty()) byDriver.emplace(key, packages.size() - 1);
@@ -513,10 +559,16 @@ int RunAll(const Source& source, generation::HostServices& host, const Options& 
       packages[entries.back().package].printers.push_back(queue.name);
     }
     for (const auto& d : drivers) {
-      if (d.arch != arch || !byDriver.emplace(unicode::Fold(d.name), packages.size()).second) {
+      if (d.arch != arch) continue;
+      const auto [at, added] = byDriver.emplace(unicode::Fold(d.name), packages.size());
+      if (added) {
+        packages.push_back({arch, folderOf(d.name), {std::string(), d.name, d}, {}, {}});
         continue;
       }
-      packages.push_back({arch, folderOf(d.name), {std::string(), d.name}, {}, {}});
+      // Registered in more than one Version-N key: the lookup takes the
+      // first of Version-2, Version-3 and Version-4.
+      auto& registered = packages[at->second].subject.registered;
+      if (registered && d.details.version < registered->details.version) registered = d;
     }
   }
 
@@ -607,6 +659,12 @@ int RunAll(const Source& source, generation::HostServices& host, const Options& 
   } else if (!o.quiet) {
     Out().Line("");
     Out().Text(summary);
+    for (const auto& package : packages) {
+      if (const auto hint = InstallHint(package.report, o.storeReady, true)) {
+        Err().Line("hint: " + *hint);
+        break;
+      }
+    }
   }
   return listing.problems.empty() ? StatusOf(reports) : kExitError;
 }
@@ -677,6 +735,12 @@ void AddGenerateCommand(CLI::App& app, int& status) {
   cmd->add_flag("--json", o->json,
                 "Print one JSON object (with --all, the index) instead of messages");
   cmd->add_flag("--quiet,-q", o->quiet, kQuietHelp);
+  cmd->add_flag("--store-ready", o->storeReady,
+                "Make a composed package ready for the driver store (pnputil /add-driver, "
+                "Add-PrinterDriver): its INF names a catalog and gets DriverVer, source disk "
+                "sections, the driver's print processor and color profiles. With --source store "
+                "the original, signed package is copied as it is; with auto only the composed "
+                "packages get it");
   cmd->add_flag("--replace", o->replace,
                 "Write the package over one already in --out: its files replace those there "
                 "(through a temporary file each), nothing else is removed");
@@ -725,11 +789,14 @@ void AddGenerateCommand(CLI::App& app, int& status) {
       return;
     }
     RunReport report;
-    RunOne(*source.registry, *host, Subject{o->printer, o->driver}, o->out, archs.front(), *o,
-           report, progress);
+    RunOne(*source.registry, *host, Subject{o->printer, o->driver, std::nullopt}, o->out,
+           archs.front(), *o, report, progress);
     progress.Clear();
     if (o->json) Out().Line(JsonText(ToJson(report)));
     status = StatusOf({report});
+    if (!o->json && !o->quiet) {
+      if (const auto hint = InstallHint(report, o->storeReady, false)) Err().Line("hint: " + *hint);
+    }
   });
 }
 

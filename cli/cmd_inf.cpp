@@ -11,7 +11,6 @@
 #include "common/ErrorText.h"
 #include "print/DriverRegistration.h"
 #include "generation/GenerationRun.h"
-#include "print/DriverLookup.h"
 #include "inf/InfComposer.h"
 #include "registry/unitEXRegistry.h"
 
@@ -57,21 +56,27 @@ void AddInfCommand(CLI::App& app, int& status) {
       const Source source = OpenRegistry(o->source);
       registry::RegistryApi& registry = *source.registry;
       report.arch = o->arch.Resolve(source, false).front();
-      generation::DriverDescription description;
+      generation::Composition composed;
       if (!o->driver.empty()) {
         const auto found = ComposableDriver(registry, o->driver, report.arch);
-        description = generation::LookupDriverByName(registry, found.name, report.arch);
+        composed = generation::ComposeDriver(registry, found.name, report.arch, o->encoding.Get());
       } else {
-        RefuseVersion4Only(registry, o->printer, report.arch);
+        // Read once, and only where needed: off x86 for the version 4
+        // refusal, and for the hints of a failed lookup.
+        PrinterRegistrationOnce registration(registry, o->printer);
+        if (report.arch != generation::Arch::X86)
+          RefuseVersion4Only(registration.Get(), report.arch);
         try {
-          description = generation::LookupDriver(registry, o->printer, report.arch);
+          composed =
+              generation::ComposePrinter(registry, o->printer, report.arch, o->encoding.Get());
         } catch (const registry::ERegistryException& e) {
-          throw Exception(e.what(), LookupHints(registry, o->printer, report.arch));
+          throw Exception(e.what(), LookupHints(registry, registration.Get(), report.arch));
         }
       }
+      const auto& description = composed.description;
+      const auto& inf = composed.inf;
       report.driver = description.driverName;
       report.version = description.driverVersion;
-      const auto inf = generation::ComposeChecked(description, o->encoding.Get());
       report.copied = inf.files.Items();
       text = generation::InfBytes(inf.lines, description.encoding, o->encoding.Get());
       for (const auto& line : inf.lines) lines += line + "\r\n";

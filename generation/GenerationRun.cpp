@@ -8,43 +8,83 @@
 #include "inf/DescriptionCheck.h"
 #include "print/DriverLookup.h"
 #include "inf/InfComposer.h"
+#include "inf/StoreReady.h"
 
 namespace vormlan::generation {
-
-namespace {
-
-// Composition and package writing for a looked-up description.
-void Write(HostServices& host, GenerationResult& result, const PackageOptions& options) {
-  const DriverDescription& description = result.description;
-  const ComposedInf inf = ComposeChecked(description, options.infEncoding);
-  PackageOptions writing = options;
-  writing.textEncoding = description.encoding;
-  result.package =
-      WriteDriverPackage(host, description.driverVersion, inf.lines, inf.files, writing);
-}
-
-}  // namespace
 
 ComposedInf ComposeChecked(const DriverDescription& description, InfEncoding infEncoding) {
   CheckDescription(description, infEncoding);
   return ComposeInf(description);
 }
 
+Composition ComposePrinter(registry::RegistryApi& registry, const std::string& printerName,
+                           Arch arch, InfEncoding infEncoding) {
+  Composition composition;
+  composition.description = LookupDriver(registry, printerName, arch);
+  composition.inf = ComposeChecked(composition.description, infEncoding);
+  return composition;
+}
+
+Composition ComposeDriver(registry::RegistryApi& registry, const std::string& driverName, Arch arch,
+                          InfEncoding infEncoding) {
+  Composition composition;
+  composition.description = LookupDriverByName(registry, driverName, arch);
+  composition.inf = ComposeChecked(composition.description, infEncoding);
+  return composition;
+}
+
+void MakeStoreReady(registry::RegistryApi& registry, Composition& composition,
+                    InfEncoding infEncoding) {
+  const DriverDescription& description = composition.description;
+  // A driver found under neither version key has no registration to read.
+  const StagingDetails details =
+      description.driverVersion == 0
+          ? StagingDetails{}
+          : ReadStagingDetails(registry, description.arch, description.driverKeyPath);
+  StoreReadyInf ready = ComposeStoreReady(description, details, infEncoding, kInfFileName);
+  composition.inf.lines = std::move(ready.lines);
+  composition.inf.files = std::move(ready.files);
+  composition.stagedFiles = std::move(ready.stagedFiles);
+  composition.notes = std::move(ready.notes);
+}
+
+namespace {
+
+// The folders below the Windows directory a staged file is looked for in.
+std::vector<std::string> StagedFolders(HostServices& host, StagedFolder folder, Arch arch) {
+  if (folder == StagedFolder::PrintProcessors) {
+    return {host.WindowsDir() + "\\System32\\Spool\\Prtprocs\\" +
+            std::string(InfoOf(arch).storeFolder) + "\\"};
+  }
+  return {host.WindowsDir() + "\\System32\\Spool\\Drivers\\Color\\"};
+}
+
+}  // namespace
+
+PackageResult WriteComposition(HostServices& host, const Composition& composition,
+                               const PackageOptions& options) {
+  PackageOptions writing = options;
+  writing.textEncoding = composition.description.encoding;
+  for (const auto& file : composition.stagedFiles) {
+    writing.extraFiles.push_back(
+        {file.name, StagedFolders(host, file.folder, composition.description.arch)});
+  }
+  PackageResult result = WriteDriverPackage(host, composition.description.driverVersion,
+                                            composition.inf.lines, composition.inf.files, writing);
+  result.notes = composition.notes;
+  return result;
+}
+
 GenerationResult GeneratePrinter(registry::RegistryApi& registry, HostServices& host,
                                  const std::string& printerName, const PackageOptions& options) {
   // Everything of the run lives in this scope and is released on every
   // path, the exceptional ones included.
+  Composition composition =
+      ComposePrinter(registry, printerName, options.arch, options.infEncoding);
+  if (options.storeReady) MakeStoreReady(registry, composition, options.infEncoding);
   GenerationResult result;
-  result.description = LookupDriver(registry, printerName, options.arch);
-  Write(host, result, options);
-  return result;
-}
-
-GenerationResult GenerateDriver(registry::RegistryApi& registry, HostServices& host,
-                                const std::string& driverName, const PackageOptions& options) {
-  GenerationResult result;
-  result.description = LookupDriverByName(registry, driverName, options.arch);
-  Write(host, result, options);
+  result.package = WriteComposition(host, composition, options);
+  result.description = std::move(composition.description);
   return result;
 }
 

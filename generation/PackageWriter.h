@@ -29,6 +29,18 @@ struct PackageOptions {
   // are kept otherwise), so that a folder holding another package may be
   // written into; nothing else there is removed.
   bool replace = false;
+  // Whether the INF gets what staging in the driver store needs (a catalog,
+  // DriverVer, source disk sections, the print processor and color
+  // profiles); see StoreReady.h.
+  bool storeReady = false;
+  // Files copied besides the driver's, each looked for in its own source
+  // folders (each ending in a separator), in this order. A name the
+  // driver's files hold already is copied once, from the driver's folders.
+  struct ExtraFile {
+    std::string name;
+    std::vector<std::string> folders;
+  };
+  std::vector<ExtraFile> extraFiles;
   // Called before each file is copied: its index, the number of files, its name.
   std::function<void(std::size_t, std::size_t, const std::string&)> onFile;
 };
@@ -51,6 +63,12 @@ struct PackageResult {
   // a FIFO, a device): the file's name and what is there, e.g.
   // {"A.DLL", "a folder, not a file"}, in the order of missingFiles.
   std::vector<std::pair<std::string, std::string>> missingReasons;
+  // Every file of the package as it stands in the directory, its INF first,
+  // then the files copied or kept in the order they were copied (names as
+  // spelled in the directory; missing files are not there).
+  std::vector<std::string> packageFiles;
+  // What the package left out or put in place of a registry value, and why.
+  std::vector<std::string> notes;
 };
 
 // The source folders of a driver version, each ending in a separator: the

@@ -9,10 +9,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
 #include "common/Exception.h"
+#include "common/PathParts.h"
+#include "common/UniqueHandle.h"
 #include "common/Unicode.h"
 #include "host/PathText.h"
 
@@ -26,25 +29,14 @@ using Kind = HostServices::CopyResult::Kind;
 constexpr std::uint64_t kProgressFrom = 8u * 1024 * 1024;
 constexpr std::size_t kCopyChunk = 8u * 1024 * 1024;
 
-// Closes a descriptor when it goes out of scope unless closed before.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int Get() const { return fd_; }
-  bool Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
+// A file descriptor; -1 is none.
+struct DescriptorTraits {
+  using Handle = int;
+  static Handle Invalid() { return -1; }
+  static bool Valid(Handle fd) { return fd >= 0; }
+  static bool Close(Handle fd) { return ::close(fd) == 0; }
 };
+using Descriptor = UniqueHandle<DescriptorTraits>;
 
 // A temporary file in folder, removed unless Keep() was called.
 class TempFile {
@@ -53,28 +45,24 @@ class TempFile {
     std::string pattern = (folder / ".vormlan-XXXXXX").string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    fd_ = ::mkstemp(name.data());
-    if (fd_ >= 0) path_ = name.data();
+    fd_.Reset(::mkstemp(name.data()));
+    if (fd_) path_ = name.data();
   }
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
   ~TempFile() {
-    if (fd_ >= 0) ::close(fd_);
+    fd_.Reset();
     if (!path_.empty()) ::unlink(path_.c_str());
   }
-  int Fd() const { return fd_; }
+  int Fd() const { return fd_.Get(); }
   const std::string& Path() const { return path_; }
   // Closes the file; the error code of the close, 0 when it went well.
-  int Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0 ? 0 : errno;
-  }
+  int Close() { return fd_.Close() ? 0 : errno; }
   // The file has been renamed or linked away: nothing left to remove.
   void Keep() { path_.clear(); }
 
  private:
-  int fd_ = -1;
+  Descriptor fd_;
   std::string path_;
 };
 
@@ -214,7 +202,7 @@ struct PosixHost::RunFolder {
   fs::path temps;   // <target>/.vormlan-tmp
   fs::path folder;  // <temps>/run-XXXXXX
   fs::path lockPath;
-  int lock = -1;
+  Descriptor lock;
 
   RunFolder() = default;
   RunFolder(const RunFolder&) = delete;
@@ -223,7 +211,7 @@ struct PosixHost::RunFolder {
     // Empty by now: every temporary file was moved into place or removed.
     if (!folder.empty()) ::rmdir(folder.c_str());
     if (!lockPath.empty()) ::unlink(lockPath.c_str());
-    if (lock >= 0) ::close(lock);
+    lock.Reset();
     ::rmdir(temps.c_str());  // only when no other run uses it
   }
 };
@@ -243,25 +231,23 @@ fs::path PosixHost::TemporaryFolder(const fs::path& targetFolder) {
   struct stat info {};
   if (::lstat(run->temps.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return targetFolder;
   RemoveEndedRuns(run->temps);
-  for (int attempt = 0; attempt < 8 && run->lock < 0; ++attempt) {
+  for (int attempt = 0; attempt < 8 && !run->lock; ++attempt) {
     std::string pattern = (run->temps / "run-XXXXXX.lock").string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    const int fd = ::mkstemps(name.data(), 5);
-    if (fd < 0) return targetFolder;
+    Descriptor fd(::mkstemps(name.data(), 5));
+    if (!fd) return targetFolder;
     // Locked, and still there: a cleaner may have taken it for an ended run's
     // in the moment between.
     struct stat mine {};
     struct stat there {};
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &mine) == 0 &&
+    if (::flock(fd.Get(), LOCK_EX | LOCK_NB) == 0 && ::fstat(fd.Get(), &mine) == 0 &&
         ::lstat(name.data(), &there) == 0 && mine.st_ino == there.st_ino) {
-      run->lock = fd;
+      run->lock = std::move(fd);
       run->lockPath = name.data();
-    } else {
-      ::close(fd);
     }
   }
-  if (run->lock < 0) return targetFolder;
+  if (!run->lock) return targetFolder;
   const std::string lockText = run->lockPath.string();
   const fs::path folder = lockText.substr(0, lockText.size() - 5);
   if (::mkdir(folder.c_str(), 0700) != 0) {
@@ -348,41 +334,43 @@ PosixHost::Resolution PosixHost::ResolveSource(const std::string& pathText, bool
     return r;
   }
   fs::path current = root_;
-  std::size_t pos = windowsDir_.size();
-  while (pos < pathText.size()) {
-    std::size_t end = pathText.find_first_of("\\/", pos);
-    if (end == std::string::npos) end = pathText.size();
-    const std::string part = pathText.substr(pos, end - pos);
-    pos = end + 1;
-    if (part.empty() || part == ".") continue;
+  // The parts below the Windows directory; a separator at the end names no
+  // part of its own.
+  std::string_view rest = std::string_view(pathText).substr(windowsDir_.size());
+  while (!rest.empty() && IsSeparator(rest.back())) rest.remove_suffix(1);
+  const bool reached = ForEachPathPart(rest, [&](std::string_view partText, bool last) {
+    const std::string part(partText);
+    if (part.empty() || part == ".") return true;
     if (part == "..") {
       r.state = Resolution::State::Refused;
       r.reason = "the path climbs out of its folder with \"..\"";
-      return r;
+      return false;
     }
-    const auto name = MatchEntry(current, part, wantFile && pos >= pathText.size());
-    if (!name) return r;  // Missing
+    const auto name = MatchEntry(current, part, wantFile && last);
+    if (!name) return false;  // Missing
     const fs::path candidate = current / *name;
     struct stat info {};
-    if (::lstat(candidate.c_str(), &info) != 0) return r;
+    if (::lstat(candidate.c_str(), &info) != 0) return false;
     if (!S_ISLNK(info.st_mode)) {
       current = candidate;
-      continue;
+      return true;
     }
     std::error_code ec;
     const fs::path target = fs::canonical(candidate, ec);
     if (ec) {
       r.reason = "a broken link";
-      return r;
+      return false;
     }
     if (!Inside(target)) {
       r.state = Resolution::State::Refused;
       r.reason = candidate.string() + " is a link that leads out of the Windows directory (to " +
                  target.string() + ")";
-      return r;
+      return false;
     }
     current = target;
-  }
+    return true;
+  });
+  if (!reached) return r;
   r.state = Resolution::State::Found;
   r.path = current;
   return r;

@@ -66,7 +66,25 @@ class RequirementsReader {
 
   InfRequirements Read() {
     CheckVersion();
+    const std::string listSection = "SourceDisksFiles." + std::string(InfoOf(arch_).sourceSuffix);
+    // An INF made for the driver store (it names a catalog and a DriverVer)
+    // and listing its source files is staged from that list alone; others
+    // are installed from their folder (Have Disk), which setup takes an
+    // unlisted file from.
+    const InfSection* version = inf_.Find("Version");
+    listsSources_ = version != nullptr && version->Find("DriverVer") != nullptr &&
+                    CatalogFileOf(inf_, arch_).has_value() &&
+                    (inf_.Find(listSection) != nullptr || inf_.Find("SourceDisksFiles") != nullptr);
     for (const auto& models : ModelsSections()) Models(models);
+    // What the source disk sections list must be there too: staging copies
+    // every listed file into the driver store.
+    for (const auto& name : {listSection, std::string("SourceDisksFiles")}) {
+      const InfSection* list = listsSources_ ? inf_.Find(name) : nullptr;
+      if (list == nullptr) continue;
+      for (const auto& line : list->Lines()) {
+        if (line.hasKey && !line.key.empty()) Require(line.key, Bracket(list->Name()));
+      }
+    }
     if (inf_.Find("DestinationDirs") == nullptr) Problem("no [DestinationDirs] section");
     if (auto catalog = CatalogFileOf(inf_, arch_)) {
       if (IsPlainName(*catalog)) {
@@ -271,6 +289,11 @@ class RequirementsReader {
       }
       file.folders = std::move(*mediaPath);
       file.folders.insert(file.folders.end(), subfolder->begin(), subfolder->end());
+    } else if (listsSources_) {
+      // Where an INF lists its source files, staging takes only those: a
+      // copied file it leaves out is not in the driver store.
+      Problem("file " + Quoted(name) + " of " + origin + " is not listed in [SourceDisksFiles]");
+      return;
     }
     std::string key;
     for (const auto& folder : file.folders) key += unicode::Fold(folder) + "\\";
@@ -280,6 +303,7 @@ class RequirementsReader {
 
   const InfFile& inf_;
   Arch arch_;
+  bool listsSources_ = false;  // staged from its [SourceDisksFiles] alone
   InfRequirements out_;
   std::unordered_set<std::string> installs_, fileLists_, files_, models_;
 };
@@ -431,7 +455,7 @@ InfRequirements RequirementsOf(const InfFile& inf, Arch arch) {
   return RequirementsReader(inf, arch).Read();
 }
 
-PackageCheckResult CheckPackage(const fs::path& dir, Arch arch) {
+PackageCheckResult CheckPackage(const fs::path& dir, Arch arch, CatalogVerifier* catalogs) {
   PackageCheckResult result;
   const auto folderProblem = [&](std::string text) {
     result.problems.push_back({"", std::move(text)});
@@ -479,12 +503,15 @@ PackageCheckResult CheckPackage(const fs::path& dir, Arch arch) {
     }
     auto needs = RequirementsOf(*inf, arch);
     for (auto& text : needs.problems) problem(std::move(text));
+    std::vector<PackageFile> present = {{entry->name, dir / FolderIndex::PathOf(entry->name)}};
     for (const auto& file : needs.files) {
       if (const auto why = index.Missing(file.folders, file.name)) {
         problem("file " + Quoted(DisplayPath(file.folders, file.name)) + " of " + file.origin +
                 " " + *why);
         continue;
       }
+      present.push_back(
+          {DisplayPath(file.folders, file.name), index.Found(file.folders, file.name)});
       if (!LoadedImage(file.name)) continue;
       const auto machine = PeMachineOf(ReadHead(index.Found(file.folders, file.name), 4096));
       if (machine && *machine != InfoOf(arch).peMachine) {
@@ -500,6 +527,11 @@ PackageCheckResult CheckPackage(const fs::path& dir, Arch arch) {
     if (needs.catalog) {
       if (const auto why = index.Missing({}, *needs.catalog)) {
         problem("catalog file " + Quoted(*needs.catalog) + " named in [Version] " + *why);
+      } else if (catalogs != nullptr) {
+        for (auto& text :
+             catalogs->Verify(index.Found({}, *needs.catalog), *needs.catalog, present)) {
+          problem(std::move(text));
+        }
       }
     }
   }

@@ -41,6 +41,25 @@ struct PackageProblem {
   std::string problem;
 };
 
+// A file of the package as the catalog check sees it: its name as messages
+// give it (with the folders below the package) and where it is on disk.
+struct PackageFile {
+  std::string name;
+  std::filesystem::path path;
+};
+
+// Checks an INF's catalog against the files of its package; the catalog
+// library implements it (the check itself knows no cryptography).
+class CatalogVerifier {
+ public:
+  virtual ~CatalogVerifier() = default;
+  // What is wrong with catalog (the file named catalogName in the package)
+  // for files: the INF and every file it copies that is in the folder.
+  virtual std::vector<std::string> Verify(const std::filesystem::path& catalog,
+                                          const std::string& catalogName,
+                                          const std::vector<PackageFile>& files) = 0;
+};
+
 struct PackageCheckResult {
   std::vector<std::string> infs;  // file names of the INFs, sorted
   std::vector<PackageProblem> problems;
@@ -54,7 +73,9 @@ struct PackageCheckResult {
 // one folder: two names in a folder that differ only in letter case, INFs
 // of different drivers side by side, and a PE image (.dll, .drv, .exe) an
 // INF copies that is built for another architecture than the one checked.
-// Only the first 4 KiB of such a file are read.
-PackageCheckResult CheckPackage(const std::filesystem::path& dir, Arch arch);
+// Only the first 4 KiB of such a file are read. With catalogs, the catalog
+// an INF names is checked against the INF and the files it copies.
+PackageCheckResult CheckPackage(const std::filesystem::path& dir, Arch arch,
+                                CatalogVerifier* catalogs = nullptr);
 
 }  // namespace vormlan::generation

@@ -197,6 +197,70 @@ std::vector<EnvironmentDriver> DescribeDriver(RegistryApi& api, const std::strin
   return found;
 }
 
+namespace {
+
+// The day of a FILETIME (100 ns steps since 1601-01-01, UTC) as mm/dd/yyyy.
+std::string DayOfFileTime(std::uint64_t fileTime) {
+  // Days since 1970-01-01, then the civil date of that day.
+  const std::int64_t days = static_cast<std::int64_t>(fileTime / 864000000000ULL) - 134774;
+  const std::int64_t z = days + 719468;
+  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const std::int64_t doe = z - era * 146097;
+  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const std::int64_t mp = (5 * doy + 2) / 153;
+  const std::int64_t day = doy - (153 * mp + 2) / 5 + 1;
+  const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
+  const std::int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%02d/%02d/%04d", static_cast<int>(month),
+                static_cast<int>(day), static_cast<int>(year));
+  return buffer;
+}
+
+std::uint64_t LittleEndian(const std::string& bytes) {
+  std::uint64_t n = 0;
+  for (std::size_t i = bytes.size(); i-- > 0;) {
+    n = (n << 8) | static_cast<unsigned char>(bytes[i]);
+  }
+  return n;
+}
+
+}  // namespace
+
+StagingDetails ReadStagingDetails(RegistryApi& api, Arch arch, const std::string& driverKeyPath) {
+  StagingDetails s;
+  if (driverKeyPath.size() < 2 || driverKeyPath.front() != '\\') return s;
+  const registry::RegKey key =
+      registry::OpenForReading(api, registry::root::LocalMachine, Relative(driverKeyPath));
+  if (!key.IsOpen()) return s;
+  s.driverDate = Text(api, key.Get(), "DriverDate");
+  if (s.driverDate.empty()) {
+    const auto data = registry::ReadValue(api, key.Get(), "DriverDateData");
+    if (data && data->bytes.size() == 8) s.driverDate = DayOfFileTime(LittleEndian(data->bytes));
+  }
+  s.driverVersion = VersionText(api, key.Get());
+  s.provider = Text(api, key.Get(), "Provider");
+  s.manufacturer = Text(api, key.Get(), "Manufacturer");
+  s.printProcessor = Text(api, key.Get(), "Print Processor");
+  s.colorProfiles = Strings(api, key.Get(), "ColorProfiles");
+  s.coreDependencies = Strings(api, key.Get(), "CoreDependencies");
+  const auto attributes = registry::ReadValue(api, key.Get(), "PrinterDriverAttributes");
+  if (attributes && attributes->type == registry::value_type::Dword &&
+      attributes->bytes.size() == 4) {
+    s.driverAttributes = static_cast<std::uint32_t>(LittleEndian(attributes->bytes));
+  }
+  // A name with a separator would name another key.
+  if (!s.printProcessor.empty() && s.printProcessor.find('\\') == std::string::npos) {
+    const registry::RegKey processor = registry::OpenForReading(
+        api, registry::root::LocalMachine,
+        Relative(std::string(kEnvironmentsKey)) + "\\" + std::string(InfoOf(arch).environment) +
+            "\\Print Processors\\" + s.printProcessor);
+    if (processor.IsOpen()) s.printProcessorFile = Text(api, processor.Get(), "Driver");
+  }
+  return s;
+}
+
 PrinterRegistration DescribePrinter(RegistryApi& api, const std::string& printerName) {
   PrinterRegistration r;
   r.printerName = printerName;

@@ -4,6 +4,7 @@
 // driver store's own package. Reads only, and never throws for odd values:
 // whatever cannot be read is simply left out.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -71,5 +72,33 @@ PrinterRegistration DescribePrinter(registry::RegistryApi& registry,
 // The driver name's registrations in every environment.
 std::vector<EnvironmentDriver> DescribeDriver(registry::RegistryApi& registry,
                                               const std::string& driverName);
+
+// What a package staged in the driver store needs beyond the composed INF:
+// the driver key's version, provider, print processor, color profiles and
+// package attributes. Values are as the registry holds them, unchecked.
+struct StagingDetails {
+  // "DriverDate" as stored (mm/dd/yyyy), or where only "DriverDateData"
+  // (a FILETIME) is there, its day in that form; empty when neither is.
+  std::string driverDate;
+  std::string driverVersion;   // "DriverVersion", as text (a.b.c.d for a number)
+  std::string provider;        // "Provider"
+  std::string manufacturer;    // "Manufacturer"
+  std::string printProcessor;  // "Print Processor"
+  // The "Driver" value of the environment's Print Processors\<name> key;
+  // nothing when that key is not there.
+  std::optional<std::string> printProcessorFile;
+  std::vector<std::string> colorProfiles;         // "ColorProfiles"
+  std::optional<std::uint32_t> driverAttributes;  // "PrinterDriverAttributes"
+  std::vector<std::string> coreDependencies;      // "CoreDependencies"
+};
+
+// PRINTER_DRIVER_PACKAGE_AWARE of "PrinterDriverAttributes".
+inline constexpr std::uint32_t kPackageAwareAttribute = 0x1;
+
+// Reads the staging details from the driver key at driverKeyPath (an
+// absolute path as DriverDescription::driverKeyPath holds it) in arch's
+// environment. Never throws: what cannot be read stays empty.
+StagingDetails ReadStagingDetails(registry::RegistryApi& registry, Arch arch,
+                                  const std::string& driverKeyPath);
 
 }  // namespace vormlan::generation

@@ -2,7 +2,8 @@
 # Installs everything the build, the tests and the demo need on Debian 12.
 # Safe to run again: it only installs what is missing. dpkg-dev gives the
 # Debian package its dependencies (dpkg-shlibdeps); man-db lets the release
-# test find its manual page.
+# test find its manual page. libssl-dev hashes and signs catalogs; openssl and
+# osslsigncode make and verify them in the tests.
 set -euo pipefail
 
 if [ "$(id -u)" -ne 0 ]; then
@@ -19,6 +20,7 @@ packages=(
   fonts-wine file python3 bsdutils xz-utils
   clang-14 libclang-rt-14-dev time
   dpkg-dev man-db
+  libssl-dev openssl osslsigncode
 )
 
 missing=()

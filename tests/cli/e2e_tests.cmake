@@ -18,6 +18,9 @@ if(NOT CMAKE_CROSSCOMPILING AND TARGET make-test-hive)
            COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/real_hive_test.sh" "${CMAKE_SOURCE_DIR}"
                    $<TARGET_FILE:vormlan-cli> $<TARGET_FILE:make-test-hive>
                    "${CMAKE_SOURCE_DIR}/../shared/data/real-hives")
+  add_test(NAME cli_store_ready
+           COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/store_ready_test.sh" "${CMAKE_SOURCE_DIR}"
+                   $<TARGET_FILE:vormlan-cli> "${CMAKE_SOURCE_DIR}/../shared/data/real-hives")
 endif()
 if(NOT CMAKE_CROSSCOMPILING AND TARGET vormlan-cli-man)
   add_test(NAME cli_docs

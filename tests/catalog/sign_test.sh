@@ -1,0 +1,152 @@
+#!/usr/bin/env bash
+# Signing and checking a catalog end to end: a test root and a code-signing
+# certificate made with openssl, a package whose driver files are real PE
+# images, its catalog signed from a PKCS #12 file and from PEM files;
+# osslsigncode accepts the catalog's signature and each PE file against it,
+# the flat hashes of the other files are in it, and check --trust accepts the
+# package and refuses it once one byte of any file changes.
+# Usage: sign_test.sh MAKE_TEST_CATALOG VORMLAN_CLI WINE_DLL_DIR
+set -u
+maker=$1
+cli=$2
+dlls=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+check() {
+  local what=$1
+  shift
+  if "$@" >"$work/last.out" 2>&1; then
+    echo "ok: $what"
+  else
+    echo "FAILED: $what"
+    cat "$work/last.out"
+    failures=$((failures + 1))
+  fi
+}
+fails() { ! "$@"; }
+
+# A root, a code-signing certificate it issued, and a stranger's root.
+cd "$work"
+openssl req -x509 -newkey rsa:2048 -nodes -keyout root.key -out root.pem -days 30 \
+  -subj "/CN=Vormlan Test Root" -addext "basicConstraints=critical,CA:true" \
+  -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
+openssl req -newkey rsa:2048 -nodes -keyout signer.key -out signer.csr \
+  -subj "/CN=Vormlan Test Signer" 2>/dev/null
+printf 'basicConstraints=CA:false\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' >ext.cnf
+openssl x509 -req -in signer.csr -CA root.pem -CAkey root.key -CAcreateserial -days 30 \
+  -extfile ext.cnf -out signer.pem 2>/dev/null
+cat signer.pem root.pem >chain.pem
+printf 'pass word\n' >password.txt
+openssl pkcs12 -export -inkey signer.key -in signer.pem -certfile root.pem \
+  -passout file:password.txt -out signer.pfx
+openssl req -x509 -newkey rsa:2048 -nodes -keyout other.key -out other.pem -days 30 \
+  -subj "/CN=Someone Else" 2>/dev/null
+
+# The package: an INF, three PE images and two flat files. osslsigncode
+# pads an unsigned image to a multiple of 8 bytes before hashing it, as a
+# signer that embeds a signature would; a catalog hashes the file as it
+# stands, so only images of such lengths are held against it (kelres.dll
+# is not: 6 bytes over).
+pkg=$work/pkg
+mkdir -p "$pkg"
+cp "$dlls/localspl.dll" "$pkg/kel.dll"
+cp "$dlls/localui.dll" "$pkg/kelui.dll"
+cp "$dlls/compstui.dll" "$pkg/kelres.dll"
+printf '*GPDFileName: "kel.gpd"\r\n' >"$pkg/kel.gpd"
+printf 'help\r\n' >"$pkg/kel.hlp"
+cat >"$pkg/kel.inf" <<'INF'
+[Version]
+Signature="$Windows NT$"
+Class=Printer
+ClassGuid={4D36E979-E325-11CE-BFC1-08002BE10318}
+Provider=%Kel%
+CatalogFile=kel.cat
+[Manufacturer]
+%Kel%=Kel,NTamd64
+[Kel.NTamd64]
+"Kel Laser" = KelInst
+[KelInst]
+CopyFiles=@kel.dll,@kelui.dll,@kelres.dll,@kel.gpd,@kel.hlp
+[DestinationDirs]
+DefaultDestDir=66000
+[Strings]
+Kel="Kel"
+INF
+members=(kel.inf kel.dll kelui.dll kelres.dll kel.gpd kel.hlp)
+
+"$maker" "$pkg/kel.cat" --pfx signer.pfx --password-file password.txt "${members[@]/#/$pkg/}"
+check "a catalog is signed from a PKCS #12 file" test -s "$pkg/kel.cat"
+check "osslsigncode accepts the catalog's signature" \
+  osslsigncode verify -CAfile root.pem -in "$pkg/kel.cat"
+for f in kel.dll kelui.dll; do
+  check "osslsigncode accepts $f against the catalog" \
+    osslsigncode verify -CAfile root.pem -catalog "$pkg/kel.cat" -in "$pkg/$f"
+done
+openssl asn1parse -inform DER -in "$pkg/kel.cat" >"$work/asn1.txt"
+for f in kel.inf kel.gpd kel.hlp; do
+  sum=$(sha1sum "$pkg/$f" | cut -c1-40 | tr a-f A-F)
+  check "the flat SHA-1 of $f is in the catalog" grep -q "$sum" "$work/asn1.txt"
+done
+check "the catalog is of content type szOID_CTL" grep -q ":1.3.6.1.4.1.311.10.1$" "$work/asn1.txt"
+check "the signature is SHA-256" grep -q ":sha256$" "$work/asn1.txt"
+
+check "check --trust accepts the package" "$cli" check --arch x64 --trust root.pem "$pkg"
+check "check --trust refuses a stranger's root" fails "$cli" check --arch x64 --trust other.pem "$pkg"
+grep -q "does not chain to the trusted roots" "$work/last.out" ||
+  { echo "FAILED: the refusal says why"; failures=$((failures + 1)); }
+
+# One byte changed in any file: check exits 1 naming it.
+for f in "${members[@]}"; do
+  cp "$pkg/$f" "$work/saved"
+  printf 'Z' | dd of="$pkg/$f" bs=1 seek=300 conv=notrunc 2>/dev/null
+  "$cli" check --arch x64 --trust root.pem "$pkg" >"$work/changed.out" 2>&1
+  rc=$?
+  check "one changed byte in $f fails check naming it" \
+    bash -c "[ $rc -eq 1 ] && grep -q '\"$f\"' '$work/changed.out'"
+  "$cli" check --arch x64 --json "$pkg" >"$work/changed.json" 2>&1
+  check "... and --json says so too" python3 -c '
+import json, sys
+j = json.load(open(sys.argv[1]))
+assert not j["ok"] and any(sys.argv[2] in p["problem"] for p in j["problems"]), j' \
+    "$work/changed.json" "\"$f\""
+  cp "$work/saved" "$pkg/$f"
+done
+# A changed byte in the catalog itself breaks its signature.
+cp "$pkg/kel.cat" "$work/saved"
+size=$(stat -c %s "$pkg/kel.cat")
+printf 'Z' | dd of="$pkg/kel.cat" bs=1 seek=$((size / 3)) conv=notrunc 2>/dev/null
+check "a changed catalog fails check" fails "$cli" check --arch x64 "$pkg"
+cp "$work/saved" "$pkg/kel.cat"
+
+# PEM key and certificate chain give the same; an unsigned catalog is only
+# accepted without --trust.
+"$maker" "$pkg/kel.cat" --key signer.key --cert chain.pem "${members[@]/#/$pkg/}"
+check "a catalog signed from PEM files passes check --trust" \
+  "$cli" check --arch x64 --trust root.pem "$pkg"
+check "osslsigncode accepts it" osslsigncode verify -CAfile root.pem -catalog "$pkg/kel.cat" \
+  -in "$pkg/kel.dll"
+"$maker" "$pkg/kel.cat" "${members[@]/#/$pkg/}"
+check "an unsigned catalog passes check" "$cli" check --arch x64 "$pkg"
+check "... but not check --trust" fails "$cli" check --arch x64 --trust root.pem "$pkg"
+grep -q "it is not signed" "$work/last.out" ||
+  { echo "FAILED: the refusal says it is not signed"; failures=$((failures + 1)); }
+
+# Bad signing inputs are refused naming the file, and write nothing.
+printf 'wrong\n' >wrong.txt
+: >empty.txt
+for args in "--pfx signer.pfx --password-file wrong.txt|signer.pfx" \
+            "--pfx signer.pfx --password-file empty.txt|signer.pfx" \
+            "--pfx root.pem|root.pem" \
+            "--key other.key --cert chain.pem|chain.pem" \
+            "--key chain.pem --cert chain.pem|chain.pem"; do
+  opts=${args%|*}
+  file=${args#*|}
+  rm -f "$work/bad.cat"
+  # shellcheck disable=SC2086
+  "$maker" "$work/bad.cat" $opts "$pkg/kel.inf" >"$work/bad.out" 2>&1
+  rc=$?
+  check "refused: $opts" bash -c "[ $rc -ne 0 ] && grep -q '$file' '$work/bad.out' && [ ! -e '$work/bad.cat' ]"
+done
+
+[ "$failures" -eq 0 ]
