@@ -11,7 +11,7 @@ exports=(tests/wine/generation-printers.reg tests/wine/probes-printers.reg
   tests/wine/probes-osname.reg tests/wine/registry-conformance.reg
   tests/wine/registry-conformance-v5.reg tests/cli/list_printers.reg
   tests/data/cli/missing-key.reg demo/demo.reg)
-printers=(tests/wine/generation-printers.reg tests/cli/list_printers.reg
+printers=(tests/wine/generation-printers.reg tests/cli/list_printers.reg tests/data/cli/store-ready.reg
   tests/data/cli/missing-key.reg demo/demo.reg)
 
 rm -rf fuzz/corpus

@@ -49,6 +49,9 @@ check "... every file listed once for x86" \
   bash -c "[ \"\$(section '$inf' '[SourceDisksFiles.x86]' | sort -f | tr '\n' ' ')\" = \"\$(printf '%s=1\n' colour.gpd colourres.dll kelcol.icm KELGREY.ICM unidrv.dll unidrv.hlp unidrvui.dll | sort -f | tr '\n' ' ')\" ]"
 check "... a hint says how to install it" has "$work/err" "hint: to install it on Windows, run in its folder: pnputil /add-driver vormlan.inf /install"
 check "check passes the package" check_passes "$work/colour"
+run inf --printer Colour --registry "$fixture" --store-ready
+check "inf --store-ready prints the INF generate wrote" cmp -s "$work/out" "$inf"
+check "... with the same note" has "$work/err" 'note: the registration'"'"'s DriverDate "02/30/2019" is no date'
 
 run generate --printer Colour --registry "$fixture" --windows-dir "$windows" --out "$work/colour64" --store-ready --arch x64 --json
 check "store-ready for x64 exits 0" rc_is 0
