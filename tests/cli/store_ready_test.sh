@@ -80,6 +80,19 @@ run generate --printer Stray --registry "$fixture" --windows-dir "$windows" --ou
 check "an unregistered print processor is left out" rc_is 0
 check "... with a note" has "$work/err" 'note: the print processor "strayproc" is not registered'
 
+# --- a whole rescue: every composed package made ready, one refusal
+# failing only its own driver.
+run generate --all --registry "$fixture" --windows-dir "$windows" --out "$work/rescue" --store-ready --source auto
+check "generate --all --store-ready: one driver refused (exit 1)" rc_is 1
+check "... the others are ready, the refused one failed" json "$work/rescue/index.json" '
+  {d["driver"]: (d["status"], d.get("storeReady")) for d in j["drivers"]} == {
+    "Colour Driver": ("done", True), "Sly Driver": ("failed", None), "Stray Driver": ("done", True)}'
+check "... with its files in the index" json "$work/rescue/index.json" '
+  [d["files"][0] for d in j["drivers"] if d["driver"] == "Colour Driver"] == ["vormlan.inf"]'
+check "... composed with --source auto, the INF is the store-ready one" cmp -s "$work/rescue/Colour Driver/vormlan.inf" "$inf"
+check "... and one hint says how to install a package" \
+  bash -c "[ \$(grep -c 'hint: to install a package on Windows' '$work/err') -eq 1 ]"
+
 # --- without the option, the bytes stay those of the composed INF.
 run inf --printer Colour --registry "$fixture"
 cp "$work/out" "$work/composed.inf"
