@@ -498,6 +498,10 @@ bool PlatformReadsCatalogs() {
   return true;
 }
 
+bool PlatformWritesCatalogs() {
+  return true;
+}
+
 struct Hasher::State {
   MdCtx ctx;
 };
