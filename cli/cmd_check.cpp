@@ -60,7 +60,9 @@ void AddCheckCommand(CLI::App& app, int& status) {
   cmd->footer(
       "Checks that every INF in the folder reads, is of the printer class, reaches a models "
       "section for the architecture, has [DestinationDirs], and that every file it copies and "
-      "its catalog file are in the folder (names compared without regard to case).\n"
+      "its catalog file are in the folder (names compared without regard to case). An INF that "
+      "names a catalog and a DriverVer and lists its source files (a package for the driver "
+      "store) must list there every file it copies, and every file it lists must be there.\n"
       "The catalog an INF names must list the INF and every file it copies, each with its "
       "hash (the Authenticode image hash of PE files), and nothing else; a signed catalog's "
       "signature must cover its content, and with --trust chain to one of the given roots.\n"

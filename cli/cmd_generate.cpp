@@ -425,8 +425,9 @@ std::optional<std::string> InstallHint(const RunReport& report, bool storeReady,
   if (report.source == "store" || storeReady) {
     const std::string inf = report.source == "store" ? report.infFile : generation::kInfFileName;
     return std::string("to install ") + (all ? "a package" : "it") +
-           " on Windows, run in its folder: pnputil /add-driver " + inf +
-           " /install (the README's \"Installing a package\" tells the other ways)";
+           " on Windows, run in its folder: pnputil /add-driver " + inf + " /install (" +
+           (report.source == "store" ? "" : "once its catalog is signed; ") +
+           "the README's \"Installing a package\" tells the other ways)";
   }
   return std::string("to install ") + (all ? "a package" : "it") +
          " on Windows: Add Printer, \"Have Disk\", its folder; --store-ready makes packages "

@@ -30,6 +30,7 @@ void AddInfCommand(CLI::App& app, int& status) {
     ArchOption arch;
     InfEncodingOption encoding;
     bool json = false;
+    bool storeReady = false;
   };
   auto o = std::make_shared<Options>();
   auto* printer =
@@ -40,6 +41,8 @@ void AddInfCommand(CLI::App& app, int& status) {
   AddSourceOptions(*cmd, o->source);
   AddArchOption(*cmd, o->arch, false);
   AddInfEncodingOption(*cmd, o->encoding);
+  cmd->add_flag("--store-ready", o->storeReady,
+                "The INF that generate --store-ready writes: ready for the driver store");
   cmd->add_flag("--json", o->json,
                 "Print one JSON object: printer, driver, arch, version, files and the INF text");
   AddQuietOption(*cmd);
@@ -73,11 +76,18 @@ void AddInfCommand(CLI::App& app, int& status) {
           throw Exception(e.what(), LookupHints(registry, registration.Get(), report.arch));
         }
       }
+      if (o->storeReady) generation::MakeStoreReady(registry, composed, o->encoding.Get());
       const auto& description = composed.description;
       const auto& inf = composed.inf;
       report.driver = description.driverName;
       report.version = description.driverVersion;
       report.copied = inf.files.Items();
+      for (const auto& file : composed.stagedFiles) report.copied.push_back(file.name);
+      report.storeReady = o->storeReady;
+      report.notes = composed.notes;
+      if (!o->json) {
+        for (const auto& note : composed.notes) Note(note);
+      }
       text = generation::InfBytes(inf.lines, description.encoding, o->encoding.Get());
       for (const auto& line : inf.lines) lines += line + "\r\n";
     } catch (const UsageError&) {
@@ -93,7 +103,9 @@ void AddInfCommand(CLI::App& app, int& status) {
     if (o->json) {
       auto j = ToJson(report);
       j.erase("copied");
+      j.erase("notes");
       j["files"] = report.copied;
+      if (o->storeReady) j["notes"] = report.notes;
       j["text"] = lines;
       Out().Line(JsonText(j));
     } else {

@@ -14,6 +14,7 @@
 #include "print/DriverLookup.h"
 #include "print/DriverRegistration.h"
 #include "inf/InfComposer.h"
+#include "inf/StoreReady.h"
 #include "generation/PackageWriter.h"
 #include "print/PrintQueues.h"
 #include "probes/Printers.h"
@@ -25,6 +26,37 @@
 namespace {
 
 using namespace vormlan;
+
+// The package for the driver store of a checked description: what the
+// registration adds must not break the INF's lines, and the print processor
+// and color profiles it names must land in the chosen directory only.
+void StoreReady(registry::RegistryApi& registry, const generation::DriverDescription& description,
+                generation::InfEncoding infEncoding) {
+  const auto details =
+      generation::ReadStagingDetails(registry, description.arch, description.driverKeyPath);
+  generation::StoreReadyInf inf;
+  try {
+    inf =
+        generation::ComposeStoreReady(description, details, infEncoding, generation::kInfFileName);
+    generation::InfBytes(inf.lines, description.encoding, infEncoding);
+  } catch (const Exception&) {
+    return;  // refused: nothing may be written
+  }
+  for (const auto& line : inf.lines) {
+    if (line.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+      fuzz::Fail("a store-ready INF line holds a line break or a NUL");
+    }
+  }
+  fuzz::MemoryHost host;
+  generation::PackageOptions options;
+  options.arch = description.arch;
+  options.textEncoding = description.encoding;
+  options.infEncoding = infEncoding;
+  for (const auto& file : inf.stagedFiles) {
+    options.extraFiles.push_back({file.name, {host.WindowsDir() + "\\System32\\"}});
+  }
+  generation::WriteDriverPackage(host, description.driverVersion, inf.lines, inf.files, options);
+}
 
 // A printer's driver or, with byName, a driver by its name.
 void Package(registry::RegistryApi& registry, const std::string& name, generation::Arch arch,
@@ -60,6 +92,7 @@ void Package(registry::RegistryApi& registry, const std::string& name, generatio
     if (host.written.count(fuzz::MemoryHost::Fold(result.infPath)) != 1) {
       fuzz::Fail("the package has no INF");
     }
+    StoreReady(registry, description, infEncoding);
   }
 }
 

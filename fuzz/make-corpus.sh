@@ -11,13 +11,17 @@ exports=(tests/wine/generation-printers.reg tests/wine/probes-printers.reg
   tests/wine/probes-osname.reg tests/wine/registry-conformance.reg
   tests/wine/registry-conformance-v5.reg tests/cli/list_printers.reg
   tests/data/cli/missing-key.reg demo/demo.reg)
-printers=(tests/wine/generation-printers.reg tests/cli/list_printers.reg
+printers=(tests/wine/generation-printers.reg tests/cli/list_printers.reg tests/data/cli/store-ready.reg
   tests/data/cli/missing-key.reg demo/demo.reg)
 
 rm -rf fuzz/corpus
-mkdir -p fuzz/corpus/regfile_fuzzer fuzz/corpus/generate_fuzzer fuzz/corpus/hive_fuzzer fuzz/corpus/inf_fuzzer
+mkdir -p fuzz/corpus/regfile_fuzzer fuzz/corpus/generate_fuzzer fuzz/corpus/hive_fuzzer fuzz/corpus/inf_fuzzer \
+  fuzz/corpus/catalog_fuzzer
 cp tests/data/cli/*.inf fuzz/corpus/inf_fuzzer/
 cp fuzz/inf-seeds/*.inf fuzz/corpus/inf_fuzzer/
+# PE headers (with and without a certificate table) and catalogs, unsigned
+# and signed by a throwaway key.
+cp fuzz/catalog-seeds/* fuzz/corpus/catalog_fuzzer/
 for f in "${exports[@]}"; do cp "$f" fuzz/corpus/regfile_fuzzer/; done
 for f in "${printers[@]}"; do cp "$f" fuzz/corpus/generate_fuzzer/; done
 

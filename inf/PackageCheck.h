@@ -73,7 +73,11 @@ struct PackageCheckResult {
 // one folder: two names in a folder that differ only in letter case, INFs
 // of different drivers side by side, and a PE image (.dll, .drv, .exe) an
 // INF copies that is built for another architecture than the one checked.
-// Only the first 4 KiB of such a file are read. With catalogs, the catalog
+// Only the first 4 KiB of such a file are read. An INF made for the driver
+// store (it names a catalog and a DriverVer) and listing its source files
+// is staged from that list alone: a file it copies that [SourceDisksFiles]
+// leaves out is a problem, and every file listed there must be in the
+// folder. With catalogs, the catalog
 // an INF names is checked against the INF and the files it copies.
 PackageCheckResult CheckPackage(const std::filesystem::path& dir, Arch arch,
                                 CatalogVerifier* catalogs = nullptr);

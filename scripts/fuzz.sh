@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 
 seconds="${1:-60}"
 jobs="${VORMLAN_JOBS:-2}"
-targets=(regfile_fuzzer hive_fuzzer generate_fuzzer inf_fuzzer)
+targets=(regfile_fuzzer hive_fuzzer generate_fuzzer inf_fuzzer catalog_fuzzer)
 
 cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j "$jobs" --target "${targets[@]}" ||
   exit 1

@@ -7,6 +7,9 @@ if(NOT CMAKE_CROSSCOMPILING AND TARGET make-test-hive)
   add_test(NAME cli_arch_store
            COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/arch_store_test.sh" "${CMAKE_SOURCE_DIR}"
                    $<TARGET_FILE:vormlan-cli>)
+  add_test(NAME cli_sources
+           COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/sources_test.sh" "${CMAKE_SOURCE_DIR}"
+                   $<TARGET_FILE:vormlan-cli> $<TARGET_FILE:make-test-hive>)
   add_test(NAME cli_messages
            COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/messages_test.sh" "${CMAKE_SOURCE_DIR}"
                    $<TARGET_FILE:vormlan-cli> $<TARGET_FILE:make-test-hive>)

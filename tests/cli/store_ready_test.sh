@@ -49,6 +49,9 @@ check "... every file listed once for x86" \
   bash -c "[ \"\$(section '$inf' '[SourceDisksFiles.x86]' | sort -f | tr '\n' ' ')\" = \"\$(printf '%s=1\n' colour.gpd colourres.dll kelcol.icm KELGREY.ICM unidrv.dll unidrv.hlp unidrvui.dll | sort -f | tr '\n' ' ')\" ]"
 check "... a hint says how to install it" has "$work/err" "hint: to install it on Windows, run in its folder: pnputil /add-driver vormlan.inf /install"
 check "check passes the package" check_passes "$work/colour"
+run inf --printer Colour --registry "$fixture" --store-ready
+check "inf --store-ready prints the INF generate wrote" cmp -s "$work/out" "$inf"
+check "... with the same note" has "$work/err" 'note: the registration'"'"'s DriverDate "02/30/2019" is no date'
 
 run generate --printer Colour --registry "$fixture" --windows-dir "$windows" --out "$work/colour64" --store-ready --arch x64 --json
 check "store-ready for x64 exits 0" rc_is 0
@@ -76,6 +79,19 @@ check "... before anything is written" bash -c "[ ! -e '$work/sly' ]"
 run generate --printer Stray --registry "$fixture" --windows-dir "$windows" --out "$work/stray" --store-ready
 check "an unregistered print processor is left out" rc_is 0
 check "... with a note" has "$work/err" 'note: the print processor "strayproc" is not registered'
+
+# --- a whole rescue: every composed package made ready, one refusal
+# failing only its own driver.
+run generate --all --registry "$fixture" --windows-dir "$windows" --out "$work/rescue" --store-ready --source auto
+check "generate --all --store-ready: one driver refused (exit 1)" rc_is 1
+check "... the others are ready, the refused one failed" json "$work/rescue/index.json" '
+  {d["driver"]: (d["status"], d.get("storeReady")) for d in j["drivers"]} == {
+    "Colour Driver": ("done", True), "Sly Driver": ("failed", None), "Stray Driver": ("done", True)}'
+check "... with its files in the index" json "$work/rescue/index.json" '
+  [d["files"][0] for d in j["drivers"] if d["driver"] == "Colour Driver"] == ["vormlan.inf"]'
+check "... composed with --source auto, the INF is the store-ready one" cmp -s "$work/rescue/Colour Driver/vormlan.inf" "$inf"
+check "... and one hint says how to install a package" \
+  bash -c "[ \$(grep -c 'hint: to install a package on Windows' '$work/err') -eq 1 ]"
 
 # --- without the option, the bytes stay those of the composed INF.
 run inf --printer Colour --registry "$fixture"

@@ -58,6 +58,19 @@ for f in archpcl.gpd unidrv.dll unidrvui.dll unidrv.hlp archres.dll; do
 done
 if [ "$arch" = x64 ]; then judge "$work/x64" "generate --arch x64"; fi
 
+# The same driver made ready for the driver store: setupapi reads its
+# source disk sections and finds every file they list. Where no catalog is
+# written beside the INF, a placeholder stands for it (setupapi looks only
+# for the file).
+run generate --printer "Arch Laser" --arch x64 --store-ready --out "$(winpath "$work/x64ready")" >"$work/out" 2>"$work/err"
+expect_rc 0 "generate --arch x64 --store-ready"
+contains "$work/x64ready/vormlan.inf" "[SourceDisksFiles.amd64]" "generate --store-ready"
+contains "$work/err" "pnputil /add-driver vormlan.inf /install" "generate --store-ready"
+if [ "$arch" = x64 ]; then
+  [ -e "$work/x64ready/vormlan.cat" ] || printf 'placeholder' >"$work/x64ready/vormlan.cat"
+  judge "$work/x64ready" "generate --arch x64 --store-ready"
+fi
+
 # --- The driver store's original package, with a subfolder and its catalog.
 case "$arch" in x64) storefolder=storelaser.inf_amd64_0f1e2d3c ;; *) storefolder=storelaser.inf_x86_0f1e2d3c ;; esac
 pkg="$windows/system32/DriverStore/FileRepository/$storefolder"

@@ -171,5 +171,49 @@ TEST(UnionRegistry, OpensEachPathInTheMemberThatHoldsItAndListsTheRootsOnce) {
   EXPECT_EQ(both.CloseKey(key), registry::error::InvalidHandle);
 }
 
+// Members may spell a key in other letter cases: it is listed once. A member
+// that holds a key but refuses it answers for it; the next member's key of
+// that name is not the one asked for.
+TEST(UnionRegistry, OtherCasesAreOneKeyAndARefusalIsTheAnswer) {
+  auto first = Load(kDrivers);
+  first->RestrictAccess(registry::root::LocalMachine, "SYSTEM\\Secret",
+                        registry::access::QueryValue);
+  std::vector<std::unique_ptr<registry::RegistryApi>> members;
+  members.push_back(std::move(first));
+  members.push_back(Load("[HKEY_LOCAL_MACHINE\\system\\Secret]\r\n\r\n" +
+                         Queue(kSoftware, "Office", "Laser Three", "IP_1")));
+  registry::UnionRegistry both(std::move(members));
+
+  std::vector<std::string> roots;
+  ASSERT_EQ(both.EnumSubKeys(registry::root::LocalMachine, roots), registry::error::Success);
+  EXPECT_EQ(roots, (std::vector<std::string>{"SYSTEM", "SOFTWARE"}));
+
+  registry::KeyHandle key = 0;
+  EXPECT_EQ(
+      both.OpenKey(registry::root::LocalMachine, "SYSTEM\\Secret", registry::access::Read, key),
+      registry::error::AccessDenied);
+}
+
+// Environment keys are matched whatever their letter case, as Windows
+// matches key names; each package a driver's files come from is named once.
+TEST(DriverInventory, EnvironmentsInAnyCaseAndEachPackageNamedOnce) {
+  registry::MemoryRegistry reg(registry::TextEncoding::Utf8);
+  reg.SetMultiString(registry::root::LocalMachine,
+                     "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\WINDOWS X64\\"
+                     "Drivers\\Version-3\\Modern",
+                     "Dependent Files",
+                     {"pkg.inf_amd64_1|a.dll", "|nameless.dll", "plain.dll",
+                      "other.inf_amd64_2|c.dll", "pkg.inf_amd64_1|b.dll"});
+  const std::vector<std::string> packages = {"pkg.inf_amd64_1", "other.inf_amd64_2"};
+  const auto drivers = ListDrivers(reg);
+  ASSERT_EQ(drivers.size(), 1u);
+  EXPECT_EQ(drivers[0].arch, Arch::X64);
+  EXPECT_EQ(drivers[0].details.packageDependencies, packages);
+  const auto found = FindDriver(reg, Arch::X64, "modern");
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->name, "Modern");
+  EXPECT_EQ(found->details.packageDependencies, packages);
+}
+
 }  // namespace
 }  // namespace vormlan::generation

@@ -183,20 +183,6 @@ TEST(ComposeStoreReady, AMalformedOrMissingDateOrVersionGivesWayToTheDefault) {
   EXPECT_TRUE(Section(inf.lines, "[KELInstSec_PrintProcessor]").empty());
 }
 
-TEST(ComposeStoreReady, ThePrintProcessorIsNamedOnlyWhereItIsTheDriversOwnAndRegistered) {
-  auto details = Details();
-  details.printProcessor = "WinPrint";
-  EXPECT_FALSE(Has(Compose(Description(), details).lines, "CopyFiles=KELInstSec_PrintProcessor"));
-
-  details.printProcessor = "kelpp";
-  details.printProcessorFile.reset();
-  const auto inf = Compose(Description(), details);
-  EXPECT_FALSE(Has(inf.lines, "CopyFiles=KELInstSec_PrintProcessor"));
-  ASSERT_EQ(inf.notes.size(), 1u);
-  EXPECT_NE(inf.notes[0].find("is not registered in Windows NT x86\\Print Processors"),
-            std::string::npos);
-}
-
 TEST(ComposeStoreReady, RegistryValuesThatWouldBreakTheInfOrLeaveTheFolderAreRefused) {
   const auto refused = [](const StagingDetails& details, const std::string& part) {
     try {

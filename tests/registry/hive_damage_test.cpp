@@ -158,6 +158,14 @@ TEST_F(HiveDamage, WhatIsNoHiveIsRefusedByName) {
   EXPECT_TRUE(Refusal(huge).starts_with(huge + ": too large for a registry hive")) << huge;
 }
 
+// Up to the size cap a hive is read: here the same hive with zeros after
+// its last bin (sparse, nothing is written).
+TEST_F(HiveDamage, FilesUpToTheSizeCapAreRead) {
+  const std::string full = Write("full", Sound());
+  std::filesystem::resize_file(full, HiveRegistry::kMaxFileSize);
+  EXPECT_EQ(Refusal(full), "");
+}
+
 TEST_F(HiveDamage, TruncatedHivesAreRefused) {
   const std::size_t size = Sound().size();
   for (const std::size_t length :
@@ -331,6 +339,17 @@ TEST_F(HiveDamage, NamesPastTheIndexBudgetAreAnErrorNamingTheKey) {
   EXPECT_NE(text->find("more names than the index of one hive holds (1000 bytes)"),
             std::string::npos)
       << *text;
+}
+
+// The budget is what the names take, each counted twice (as read and
+// folded) with its entries' cost: exactly that much is read, a byte less is
+// not. The root's subkeys are read as the hive is opened.
+TEST_F(HiveDamage, TheIndexBudgetIsReachedNotCrossed) {
+  const auto file = dir_.Path() / "two.hive";
+  test::WriteMinimalHive(file, {"A", "BB"});
+  const std::size_t needed = 2 * (1 + 2) + 2 * HiveRegistry::kIndexEntryCost;
+  EXPECT_NO_THROW(HiveRegistry(file.string(), HiveMount{}, needed));
+  EXPECT_THROW(HiveRegistry(file.string(), HiveMount{}, needed - 1), HiveError);
 }
 
 TEST_F(HiveDamage, LoopingKeysEndAtWindowsDepth) {
