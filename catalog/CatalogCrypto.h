@@ -17,8 +17,10 @@
 namespace vormlan::catalog {
 
 // Whether this build reads catalogs back (DecodeCatalog and
-// VerifyCatalogSignature); where not, they throw saying so.
+// VerifyCatalogSignature), and writes them (EncodeCatalog and the signing
+// identities); where not, they throw saying so.
 bool PlatformReadsCatalogs();
+bool PlatformWritesCatalogs();
 
 class Hasher {
  public:

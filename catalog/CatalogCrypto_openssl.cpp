@@ -20,6 +20,7 @@
 #include <memory>
 
 #include "catalog/CatalogCrypto.h"
+#include "catalog/CatalogOids.h"
 #include "common/Exception.h"
 #include "common/Quoted.h"
 #include "common/Unicode.h"
@@ -184,15 +185,6 @@ ASN1_SEQUENCE(CertTrustList) = {
 namespace vormlan::catalog {
 namespace {
 
-constexpr char kCtlOid[] = "1.3.6.1.4.1.311.10.1";
-constexpr char kCatalogListOid[] = "1.3.6.1.4.1.311.12.1.1";
-constexpr char kCatalogMemberOid[] = "1.3.6.1.4.1.311.12.1.2";
-constexpr char kCatalogMember2Oid[] = "1.3.6.1.4.1.311.12.1.3";
-constexpr char kNameValueOid[] = "1.3.6.1.4.1.311.12.2.1";
-constexpr char kMemberInfoOid[] = "1.3.6.1.4.1.311.12.2.2";
-constexpr char kIndirectDataOid[] = "1.3.6.1.4.1.311.2.1.4";
-constexpr char kPeImageDataOid[] = "1.3.6.1.4.1.311.2.1.15";
-constexpr char kCabDataOid[] = "1.3.6.1.4.1.311.2.1.25";
 constexpr char kObsolete[] = "<<<Obsolete>>>";
 
 template <typename T, void (*Free)(T*)>
@@ -352,7 +344,7 @@ std::string IndirectDataDer(const CatalogMember& m, HashAlg alg) {
     valueDer = Der<SpcLink>(link.get(), i2d_SpcLink, "Cannot encode a link");
   }
   ASN1_OBJECT_free(v->data->type);
-  v->data->type = Oid(m.peImage ? kPeImageDataOid : kCabDataOid).release();
+  v->data->type = Oid(m.peImage ? oid::kPeImageData : oid::kCabData).release();
   v->data->value = TypeOfDer(valueDer).release();
   Check(X509_ALGOR_set0(v->messageDigest->algorithm, OBJ_nid2obj(EVP_MD_type(MdOf(alg))),
                         V_ASN1_NULL, nullptr),
@@ -377,7 +369,7 @@ void AddAttribute(STACK_OF(X509_ATTRIBUTE) * attributes, const char* oid, const 
 
 std::string CtlDer(const CatalogContent& content) {
   Ctl ctl(Check(CertTrustList_new(), "Cannot make a trust list"));
-  Object usage = Oid(kCatalogListOid);
+  Object usage = Oid(oid::kCatalogList);
   if (sk_ASN1_OBJECT_push(ctl->subjectUsage, usage.get()) <= 0) Fail("Cannot set the usage");
   usage.release();  // the stack owns it now
   ctl->listIdentifier = Check(ASN1_OCTET_STRING_new(), "Cannot make an identifier");
@@ -387,11 +379,12 @@ std::string CtlDer(const CatalogContent& content) {
         "Cannot set the list identifier");
   Check(ASN1_TIME_set(ctl->thisUpdate, static_cast<time_t>(content.thisUpdate)),
         "Cannot set the time");
-  Check(X509_ALGOR_set0(
-            ctl->subjectAlgorithm,
-            Oid(content.hash == HashAlg::Sha1 ? kCatalogMemberOid : kCatalogMember2Oid).release(),
-            V_ASN1_NULL, nullptr),
-        "Cannot set the member algorithm");
+  Check(
+      X509_ALGOR_set0(
+          ctl->subjectAlgorithm,
+          Oid(content.hash == HashAlg::Sha1 ? oid::kCatalogMember : oid::kCatalogMember2).release(),
+          V_ASN1_NULL, nullptr),
+      "Cannot set the member algorithm");
   ctl->subjects = Check(sk_TrustedSubject_new_null(), "Cannot make the member list");
   for (const auto& m : content.members) {
     Owned<TrustedSubject, TrustedSubject_free> subject(
@@ -403,16 +396,16 @@ std::string CtlDer(const CatalogContent& content) {
           "Cannot set a member's tag");
     subject->attributes = Check(sk_X509_ATTRIBUTE_new_null(), "Cannot make attributes");
     for (const auto& nv : m.nameValues) {
-      AddAttribute(subject->attributes, kNameValueOid, NameValueDer(nv));
+      AddAttribute(subject->attributes, oid::kNameValue, NameValueDer(nv));
     }
-    AddAttribute(subject->attributes, kMemberInfoOid, MemberInfoDer(m));
-    AddAttribute(subject->attributes, kIndirectDataOid, IndirectDataDer(m, content.hash));
+    AddAttribute(subject->attributes, oid::kMemberInfo, MemberInfoDer(m));
+    AddAttribute(subject->attributes, oid::kIndirectData, IndirectDataDer(m, content.hash));
     if (sk_TrustedSubject_push(ctl->subjects, subject.get()) <= 0) Fail("Cannot add a member");
     subject.release();
   }
   if (!content.attributes.empty()) {
     ctl->extensions = Check(sk_X509_EXTENSION_new_null(), "Cannot make the catalog attributes");
-    const Object type = Oid(kNameValueOid);
+    const Object type = Oid(oid::kNameValue);
     for (const auto& nv : content.attributes) {
       const std::string der = NameValueDer(nv);
       Owned<ASN1_OCTET_STRING, ASN1_OCTET_STRING_free> value(
@@ -463,7 +456,8 @@ Pkcs7 ParsePkcs7(std::string_view bytes, const std::string& name) {
                     " bytes follow its PKCS #7 message.");
   }
   if (!PKCS7_type_is_signed(p7.get()) || p7->d.sign == nullptr || p7->d.sign->contents == nullptr ||
-      OidText(p7->d.sign->contents->type) != kCtlOid || p7->d.sign->contents->d.other == nullptr ||
+      OidText(p7->d.sign->contents->type) != oid::kCtl ||
+      p7->d.sign->contents->d.other == nullptr ||
       p7->d.sign->contents->d.other->type != V_ASN1_SEQUENCE) {
     throw Exception(Quoted(name) +
                     " is not a catalog: no signed certificate trust list (szOID_CTL) in it.");
@@ -497,6 +491,10 @@ std::optional<NameValue> ReadNameValue(const std::string& der) {
 }  // namespace
 
 bool PlatformReadsCatalogs() {
+  return true;
+}
+
+bool PlatformWritesCatalogs() {
   return true;
 }
 
@@ -653,7 +651,7 @@ std::string EncodeCatalog(const CatalogContent& content, const SigningIdentity* 
   Pkcs7 p7(Check(PKCS7_new(), "Cannot make a PKCS #7 message"));
   Check(PKCS7_set_type(p7.get(), NID_pkcs7_signed), "Cannot make a PKCS #7 message");
   Pkcs7 inner(Check(PKCS7_new(), "Cannot make a PKCS #7 message"));
-  inner->type = Oid(kCtlOid).release();
+  inner->type = Oid(oid::kCtl).release();
   inner->d.other = Check(ASN1_TYPE_new(), "Cannot make the content");
   {
     ASN1_STRING* seq = Check(ASN1_STRING_type_new(V_ASN1_SEQUENCE), "Cannot make the content");
@@ -668,7 +666,7 @@ std::string EncodeCatalog(const CatalogContent& content, const SigningIdentity* 
     PKCS7_SIGNER_INFO* si =
         Check(PKCS7_add_signature(p7.get(), s.cert.get(), s.key.get(), EVP_sha256()),
               "Cannot add the signature");
-    Object contentType = Oid(kCtlOid);
+    Object contentType = Oid(oid::kCtl);
     Check(PKCS7_add_signed_attribute(si, NID_pkcs9_contentType, V_ASN1_OBJECT, contentType.get()),
           "Cannot add the content type");
     contentType.release();  // the attribute owns it now
@@ -715,8 +713,8 @@ DecodedCatalog DecodeCatalog(std::string_view bytes, const std::string& name) {
   if (ctl->listIdentifier != nullptr) out.content.listIdentifier = StringOf(ctl->listIdentifier);
   struct tm when {};
   if (ASN1_TIME_to_tm(ctl->thisUpdate, &when) == 1) out.content.thisUpdate = timegm(&when);
-  bool sha256Members = algorithm == kCatalogMember2Oid;
-  if (!sha256Members && algorithm != kCatalogMemberOid) {
+  bool sha256Members = algorithm == oid::kCatalogMember2;
+  if (!sha256Members && algorithm != oid::kCatalogMember) {
     throw bad("its members are of an unknown kind " + algorithm);
   }
   out.content.hash = sha256Members ? HashAlg::Sha256 : HashAlg::Sha1;
@@ -732,9 +730,9 @@ DecodedCatalog DecodeCatalog(std::string_view bytes, const std::string& name) {
       const std::string type = OidText(X509_ATTRIBUTE_get0_object(a));
       const auto der = AttributeSequence(a);
       if (!der) continue;
-      if (type == kNameValueOid) {
+      if (type == oid::kNameValue) {
         if (auto nv = ReadNameValue(*der)) m.nameValues.push_back(std::move(*nv));
-      } else if (type == kMemberInfoOid) {
+      } else if (type == oid::kMemberInfo) {
         const unsigned char* q = reinterpret_cast<const unsigned char*>(der->data());
         const MemberInfoPtr info(d2i_CatMemberInfo(nullptr, &q, static_cast<long>(der->size())));
         uint64_t version = 0;
@@ -743,11 +741,11 @@ DecodedCatalog DecodeCatalog(std::string_view bytes, const std::string& name) {
           m.subjectGuid = FromBmp(info->guid);
           m.certVersion = static_cast<std::uint32_t>(version);
         }
-      } else if (type == kIndirectDataOid) {
+      } else if (type == oid::kIndirectData) {
         const unsigned char* q = reinterpret_cast<const unsigned char*>(der->data());
         const IndirectPtr data(d2i_SpcIndirectData(nullptr, &q, static_cast<long>(der->size())));
         if (!data) throw bad("member " + std::to_string(i + 1) + " has unreadable indirect data");
-        m.peImage = OidText(data->data->type) == kPeImageDataOid;
+        m.peImage = OidText(data->data->type) == oid::kPeImageData;
         m.digest = StringOf(data->messageDigest->digest);
         indirect = true;
       }
@@ -759,7 +757,7 @@ DecodedCatalog DecodeCatalog(std::string_view bytes, const std::string& name) {
   const int extensions = ctl->extensions != nullptr ? sk_X509_EXTENSION_num(ctl->extensions) : 0;
   for (int i = 0; i < extensions; ++i) {
     X509_EXTENSION* ext = sk_X509_EXTENSION_value(ctl->extensions, i);
-    if (OidText(X509_EXTENSION_get_object(ext)) != kNameValueOid) continue;
+    if (OidText(X509_EXTENSION_get_object(ext)) != oid::kNameValue) continue;
     if (auto nv = ReadNameValue(StringOf(X509_EXTENSION_get_data(ext)))) {
       out.content.attributes.push_back(std::move(*nv));
     }

@@ -98,6 +98,10 @@ bool PlatformReadsCatalogs() {
   return false;
 }
 
+bool PlatformWritesCatalogs() {
+  return false;
+}
+
 struct SigningIdentity::State {};
 
 SigningIdentity::SigningIdentity(std::unique_ptr<State> state) : state_(std::move(state)) {}

@@ -37,6 +37,8 @@ json ToJson(const RunReport& r) {
   if (r.storeReady) {
     j["storeReady"] = true;
     j["files"] = r.packageFiles;
+    j["catalog"] = r.catalogFile ? json(*r.catalogFile) : json(nullptr);
+    j["signed"] = r.signedPackage;
     j["notes"] = r.notes;
   }
   if (r.skipped) j["skipped"] = *r.skipped;

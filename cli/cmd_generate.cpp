@@ -2,6 +2,7 @@
 // into a directory, composing an INF or copying the driver store's package.
 
 #include <algorithm>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -12,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "catalog/Catalog.h"
+#include "catalog/PackageCatalog.h"
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
 #include "cli/FolderNames.h"
@@ -68,6 +71,9 @@ struct Options {
   bool quiet = false;
   bool replace = false;
   bool storeReady = false;
+  catalog::SigningFiles signing;
+  // The identity the catalogs are signed with, read before anything is written.
+  std::shared_ptr<const catalog::SigningIdentity> signer;
 };
 
 // Where the messages of one run go: standard output, unless --json or
@@ -259,6 +265,24 @@ void RunStore(generation::HostServices& host, const std::string& outDir, Arch ar
   for (const auto& name : report.kept) messages.Say("kept: " + name + " (already there)");
 }
 
+// The catalog of a store-ready package, over its files as they now stand.
+void WriteCatalog(generation::HostServices& host, const generation::PackageResult& package,
+                  const Options& o, RunReport& report, const Messages& messages) {
+  if (!catalog::PlatformWritesCatalogs()) {
+    messages.Notice(std::string("this build writes no catalog: make ") + catalog::kCatalogFileName +
+                    " with the Linux build of vormlan-cli (generate --store-ready)");
+    return;
+  }
+  const generation::HostServices::TemporaryFoldersGuard temporaries(host);
+  catalog::WritePackageCatalog(host, package.directory, package.packageFiles, o.signer.get(),
+                               static_cast<std::int64_t>(std::time(nullptr)));
+  report.catalogFile = catalog::kCatalogFileName;
+  report.signedPackage = o.signer != nullptr;
+  messages.Say(std::string(o.signer ? "signed catalog: " : "catalog: ") +
+               catalog::kCatalogFileName +
+               (o.signer ? "" : " (unsigned: the driver store takes it once it is signed)"));
+}
+
 void RunComposed(registry::RegistryApi& registry, generation::HostServices& host,
                  const Subject& subject, PrinterRegistrationOnce* printer,
                  const std::string& outDir, const Options& o, RunReport& report,
@@ -306,6 +330,7 @@ void RunComposed(registry::RegistryApi& registry, generation::HostServices& host
   }
   for (const auto& name : package.keptFiles) messages.Say("kept: " + name + " (already there)");
   for (const auto& text : package.notes) messages.Notice(text);
+  if (o.storeReady) WriteCatalog(cli, package, o, report, messages);
 }
 
 // One package into outDir. Fills report; errors are recorded there and
@@ -742,6 +767,21 @@ void AddGenerateCommand(CLI::App& app, int& status) {
                 "sections, the driver's print processor and color profiles. With --source store "
                 "the original, signed package is copied as it is; with auto only the composed "
                 "packages get it");
+  cmd->add_option("--sign", o->signing.pfx,
+                  "Sign the catalog of the package (implies --store-ready) with the key and "
+                  "certificate of this PKCS #12 file, carrying the certificates it holds; SHA-256")
+      ->type_name("FILE.pfx");
+  cmd->add_option("--sign-password-file", o->signing.passwordFile,
+                  "The file whose first line is the password of --sign's file (an empty file: no "
+                  "password); the password is never given on the command line")
+      ->type_name("FILE");
+  cmd->add_option("--sign-key", o->signing.key,
+                  "Sign the catalog (implies --store-ready) with this PEM private key "
+                  "(unencrypted); --sign-cert gives its certificate")
+      ->type_name("KEY.pem");
+  cmd->add_option("--sign-cert", o->signing.cert,
+                  "The PEM certificate of --sign-key, then the certificates of its chain to carry")
+      ->type_name("CERT.pem");
   cmd->add_flag("--replace", o->replace,
                 "Write the package over one already in --out: its files replace those there "
                 "(through a temporary file each), nothing else is removed");
@@ -753,6 +793,18 @@ void AddGenerateCommand(CLI::App& app, int& status) {
           "--all");
     }
     RequireOption(*cmd, "--out", o->out);
+    if (!o->signing.passwordFile.empty() && o->signing.pfx.empty()) {
+      throw UsageError("generate: --sign-password-file goes with --sign FILE.pfx");
+    }
+    if (!o->signing.pfx.empty() && (!o->signing.key.empty() || !o->signing.cert.empty())) {
+      throw UsageError(
+          "generate: sign with --sign FILE.pfx or with --sign-key and --sign-cert, "
+          "not both");
+    }
+    if (o->signing.key.empty() != o->signing.cert.empty()) {
+      throw UsageError("generate: --sign-key and --sign-cert go together");
+    }
+    if (o->signing.Any()) o->storeReady = true;
 #ifndef _WIN32
     RequireOption(*cmd, "--windows-dir", o->source.windowsDir);
 #endif
@@ -762,6 +814,9 @@ void AddGenerateCommand(CLI::App& app, int& status) {
     std::vector<Arch> archs;
     std::unique_ptr<generation::HostServices> host;
     try {
+      if (auto signer = catalog::LoadSigner(o->signing)) {
+        o->signer = std::make_shared<const catalog::SigningIdentity>(std::move(*signer));
+      }
       RequireWindowsDirectory(o->source.windowsDir);
       source = OpenRegistry(o->source);
       archs = o->arch.Resolve(source, o->all);

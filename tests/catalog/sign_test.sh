@@ -5,11 +5,14 @@
 # osslsigncode accepts the catalog's signature and each PE file against it,
 # the flat hashes of the other files are in it, and check --trust accepts the
 # package and refuses it once one byte of any file changes.
-# Usage: sign_test.sh MAKE_TEST_CATALOG VORMLAN_CLI WINE_DLL_DIR
+# Last, generate --store-ready --sign writes the signed catalog itself, for
+# one printer and for --all, and refuses a bad key before writing anything.
+# Usage: sign_test.sh MAKE_TEST_CATALOG VORMLAN_CLI WINE_DLL_DIR SOURCE_DIR
 set -u
 maker=$1
 cli=$2
 dlls=$3
+src=$4
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -148,5 +151,60 @@ for args in "--pfx signer.pfx --password-file wrong.txt|signer.pfx" \
   rc=$?
   check "refused: $opts" bash -c "[ $rc -ne 0 ] && grep -q '$file' '$work/bad.out' && [ ! -e '$work/bad.cat' ]"
 done
+
+# --- generate writes the catalog: a driver whose files are PE images.
+windows=$work/Windows
+x64=$windows/System32/spool/drivers/x64/3
+mkdir -p "$x64" "$windows/System32/spool/drivers/color"
+cp "$dlls/localspl.dll" "$x64/unidrv.dll"
+cp "$dlls/localui.dll" "$x64/unidrvui.dll"
+cp "$dlls/compstui.dll" "$x64/colourres.dll"
+printf '*GPDFileName: "colour.gpd"\r\n' >"$x64/colour.gpd"
+echo help >"$x64/unidrv.hlp"
+echo profile >"$windows/System32/spool/drivers/color/KELCOL.icm"
+echo profile >"$windows/System32/spool/drivers/color/kelgrey.icm"
+fixture=$src/tests/data/cli/store-ready.reg
+generate() { "$cli" generate --registry "$fixture" --windows-dir "$windows" --arch x64 "$@"; }
+
+generate --printer Colour --out "$work/colour" --sign signer.pfx --sign-password-file password.txt \
+  --json >"$work/gen.json" 2>"$work/gen.err"
+rc=$?
+check "generate --sign exits 0" bash -c "[ $rc -eq 0 ]"
+check "... its JSON names the signed catalog" python3 -c '
+import json, sys
+j = json.load(open(sys.argv[1]))
+assert j["storeReady"] and j["catalog"] == "vormlan.cat" and j["signed"], j' "$work/gen.json"
+check "... the INF names it" grep -q "CatalogFile=vormlan.cat" "$work/colour/vormlan.inf"
+check "... osslsigncode accepts a driver file against it" \
+  osslsigncode verify -CAfile root.pem -catalog "$work/colour/vormlan.cat" -in "$work/colour/unidrv.dll"
+check "... check --trust accepts the package" "$cli" check --arch x64 --trust root.pem "$work/colour"
+check "... and no temporary folder is left" bash -c "[ ! -e '$work/colour/.vormlan-tmp' ]"
+printf 'Z' | dd of="$work/colour/unidrvui.dll" bs=1 seek=1000 conv=notrunc 2>/dev/null
+"$cli" check --arch x64 --trust root.pem "$work/colour" >"$work/changed.out" 2>&1
+rc=$?
+check "... and refuses it once a driver file changes" \
+  bash -c "[ $rc -eq 1 ] && grep -q 'file \"unidrvui.dll\" does not match catalog \"vormlan.cat\"' '$work/changed.out'"
+
+generate --printer Colour --out "$work/plain" --store-ready >/dev/null 2>&1
+check "--store-ready alone writes an unsigned catalog" bash -c \
+  "'$cli' check --arch x64 '$work/plain' && ! '$cli' check --arch x64 --trust root.pem '$work/plain'"
+
+generate --all --out "$work/all" --sign-key signer.key --sign-cert chain.pem >/dev/null 2>&1
+check "generate --all --sign-key signs every package's catalog" bash -c '
+  n=0
+  for inf in "$1"/*/vormlan.inf; do
+    "$2" check --arch x64 --trust "$3" "$(dirname "$inf")" || exit 1
+    n=$((n + 1))
+  done
+  [ "$n" -ge 1 ]' _ "$work/all" "$cli" root.pem
+
+generate --printer Colour --out "$work/refused" --sign signer.pfx --sign-password-file wrong.txt \
+  >/dev/null 2>"$work/refused.err"
+rc=$?
+check "a wrong password is refused naming the file, and nothing is written" bash -c \
+  "[ $rc -eq 1 ] && grep -q 'signer.pfx' '$work/refused.err' && [ ! -e '$work/refused' ]"
+generate --printer Colour --out "$work/refused" --sign-password-file password.txt >/dev/null 2>&1
+rc=$?
+check "--sign-password-file without --sign is a usage error" bash -c "[ $rc -eq 2 ]"
 
 [ "$failures" -eq 0 ]
