@@ -1,7 +1,9 @@
 #include "catalog/CatalogCheck.h"
 
 #include <fstream>
+#include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "catalog/Catalog.h"
 #include "catalog/CatalogCrypto.h"
@@ -22,6 +24,24 @@ std::optional<std::string> ReadCatalog(const std::filesystem::path& path, std::s
   in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (static_cast<std::size_t>(in.gcount()) != bytes.size()) return std::string("cannot be read");
   return std::nullopt;
+}
+
+// The folded names of the regular files in the package folder and below it
+// (links not followed, at most 100,000 entries looked at).
+std::unordered_set<std::string> FileNamesBelow(const std::filesystem::path& dir) {
+  std::unordered_set<std::string> names;
+  std::error_code ec;
+  std::filesystem::recursive_directory_iterator it(dir, ec);
+  for (std::size_t seen = 0;
+       !ec && it != std::filesystem::recursive_directory_iterator() && seen < 100'000;
+       it.increment(ec), ++seen) {
+    std::error_code typeError;
+    if (it->is_regular_file(typeError) && !it->is_symlink(typeError)) {
+      const auto u8 = it->path().filename().u8string();
+      names.insert(unicode::Fold(std::string(u8.begin(), u8.end())));
+    }
+  }
+  return names;
 }
 
 std::string FileNameOf(const CatalogMember& m) {
@@ -94,9 +114,15 @@ std::vector<std::string> CatalogChecker::Verify(const std::filesystem::path& cat
                          " is no member's)");
     }
   }
+  // A member that no file of the INF matches is extra, unless it names a
+  // file the folder holds for another INF or architecture (a driver store
+  // package lists all of them in one catalog).
+  std::optional<std::unordered_set<std::string>> folderNames;
   for (std::size_t i = 0; i < content.members.size(); ++i) {
     if (matched[i]) continue;
     const std::string name = FileNameOf(content.members[i]);
+    if (!folderNames) folderNames = FileNamesBelow(catalog.parent_path());
+    if (!name.empty() && folderNames->count(unicode::Fold(name)) != 0) continue;
     problems.push_back("catalog " + quoted + " lists " +
                        (name.empty() ? std::string("a member") : Quoted(name)) + " (hash " +
                        TagOf(content.members[i].digest) + ") that is no file of the package");

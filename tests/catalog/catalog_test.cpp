@@ -93,9 +93,12 @@ TEST(Catalog, CheckerNamesChangedUnlistedAndExtraFiles) {
   p.Add("x.inf", "[Version]\r\n");
   p.Add("drv.dll", PeImage(0x10B, 1024));
   p.Add("data.bin", "data");
-  WriteFile(p.dir.Path() / "x.cat", BuildCatalog(p.files, nullptr, 0));
   std::vector<generation::PackageFile> files;
   for (const auto& f : p.files) files.push_back({f.name, f.path});
+  // A file of the folder for another architecture: listed, copied by no
+  // INF checked here, and no problem (store packages list every one).
+  p.Add("x86.dll", "x86");
+  WriteFile(p.dir.Path() / "x.cat", BuildCatalog(p.files, nullptr, 0));
 
   CatalogChecker checker;
   EXPECT_THAT(checker.Verify(p.dir.Path() / "x.cat", "x.cat", files), ElementsAre());
@@ -106,7 +109,8 @@ TEST(Catalog, CheckerNamesChangedUnlistedAndExtraFiles) {
   dll[600] = 'y';
   WriteFile(p.dir.Path() / "drv.dll", dll);
   WriteFile(p.dir.Path() / "new.txt", "new");
-  files.erase(files.begin() + 2);  // data.bin
+  files.erase(files.begin() + 2);  // data.bin, gone from the folder
+  std::filesystem::remove(p.dir.Path() / "data.bin");
   files.push_back({"new.txt", p.dir.Path() / "new.txt"});
   const auto problems = checker.Verify(p.dir.Path() / "x.cat", "x.cat", files);
   ASSERT_EQ(problems.size(), 3u);
