@@ -12,6 +12,17 @@
 
 namespace vormlan::generation {
 
+namespace {
+
+// The INF's encoding for a looked-up description: the window's choice (the
+// INF code page where it holds every name, else UTF-16) or the one asked for.
+InfEncoding InfEncodingFor(const DriverDescription& description, const PackageOptions& options) {
+  if (!options.utf16WhereNeeded) return options.infEncoding;
+  return FitsInfCodePage(description) ? InfEncoding::CodePage : InfEncoding::Utf16;
+}
+
+}  // namespace
+
 ComposedInf ComposeChecked(const DriverDescription& description, InfEncoding infEncoding) {
   CheckDescription(description, infEncoding);
   return ComposeInf(description);
@@ -79,11 +90,14 @@ GenerationResult GeneratePrinter(registry::RegistryApi& registry, HostServices& 
                                  const std::string& printerName, const PackageOptions& options) {
   // Everything of the run lives in this scope and is released on every
   // path, the exceptional ones included.
-  Composition composition =
-      ComposePrinter(registry, printerName, options.arch, options.infEncoding);
-  if (options.storeReady) MakeStoreReady(registry, composition, options.infEncoding);
+  Composition composition;
+  composition.description = LookupDriver(registry, printerName, options.arch);
+  PackageOptions writing = options;
+  writing.infEncoding = InfEncodingFor(composition.description, options);
+  composition.inf = ComposeChecked(composition.description, writing.infEncoding);
+  if (options.storeReady) MakeStoreReady(registry, composition, writing.infEncoding);
   GenerationResult result;
-  result.package = WriteComposition(host, composition, options);
+  result.package = WriteComposition(host, composition, writing);
   result.description = std::move(composition.description);
   return result;
 }

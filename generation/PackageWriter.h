@@ -25,6 +25,9 @@ struct PackageOptions {
   Arch arch = Arch::X86;
   registry::TextEncoding textEncoding = registry::TextEncoding::Ansi;
   InfEncoding infEncoding = InfEncoding::CodePage;
+  // The window's choice: the INF code page where it holds every name, else
+  // UTF-16 (infEncoding is then ignored).
+  bool utf16WhereNeeded = false;
   // Whether the package's files replace those a folder holds already (they
   // are kept otherwise), so that a folder holding another package may be
   // written into; nothing else there is removed.

@@ -140,6 +140,15 @@ void CheckDescription(const DriverDescription& d) {
   });
 }
 
+bool FitsInfCodePage(const DriverDescription& d) {
+  if (d.encoding != registry::TextEncoding::Utf8) return true;
+  bool fits = true;
+  ForEachValue(d, [&fits](const std::string&, const std::string& text, bool) {
+    if (fits && !ToInfCodePage(text)) fits = false;
+  });
+  return fits;
+}
+
 void CheckDescription(const DriverDescription& d, InfEncoding infEncoding) {
   CheckDescription(d);
   if (d.encoding != registry::TextEncoding::Utf8 || infEncoding != InfEncoding::CodePage) return;

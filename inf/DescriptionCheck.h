@@ -35,4 +35,8 @@ void CheckDescription(const DriverDescription& description);
 // at the UTF-16 INF.
 void CheckDescription(const DriverDescription& description, InfEncoding infEncoding);
 
+// Whether the INF code page holds every value written into the INF (always
+// so for an ANSI description): whether the INF can be 8-bit text.
+bool FitsInfCodePage(const DriverDescription& description);
+
 }  // namespace vormlan::generation

@@ -9,6 +9,13 @@
 
 namespace vormlan::ui {
 
+// The architectures a queue's driver is registered for, by name ("x86",
+// "x64", "arm64"), and the one packaged unless another is chosen.
+struct ArchitectureChoice {
+  std::vector<std::string> names;
+  std::size_t preferred = 0;
+};
+
 class FormServices {
  public:
   virtual ~FormServices() = default;
@@ -23,6 +30,22 @@ class FormServices {
   // Every error passes to the caller.
   virtual void Generate(const std::vector<std::string>& entries,
                         const std::function<bool(std::size_t)>& isSelected) = 0;
+
+  // The same run for the named architecture's driver; an empty name is the
+  // run above.
+  virtual void Generate(const std::vector<std::string>& entries,
+                        const std::function<bool(std::size_t)>& isSelected,
+                        const std::string& architecture) {
+    (void)architecture;
+    Generate(entries, isSelected);
+  }
+
+  // The architectures the printer's driver is registered for; none where
+  // its registration cannot be read (the generation run reports why).
+  virtual ArchitectureChoice ArchitecturesOf(const std::string& printer) {
+    (void)printer;
+    return {};
+  }
 
   // Opens the default mail program on url ("mailto:..."); the outcome is ignored.
   virtual void OpenMailLink(const std::string& url) = 0;

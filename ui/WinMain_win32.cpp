@@ -14,20 +14,23 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
   using namespace vormlan::ui;
-  Win32Dialogs dialogs;
+  // Names in any script: the window reads, shows and passes on UTF-8 text,
+  // through the W-functions.
+  constexpr auto utf8 = vormlan::registry::TextEncoding::Utf8;
+  Win32Dialogs dialogs(utf8);
   try {
-    vormlan::registry::Win32Registry registry;
-    WindowHost host(dialogs);
-    SystemServices services(registry, host);
+    vormlan::registry::Win32Registry registry(utf8);
+    WindowHost host(dialogs, utf8);
+    SystemServices services(registry, host, utf8);
     Form1Window Form1(services, dialogs);
     Form1.Create();
     Form1.Show(showCommand);
 
     MSG msg{};
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
       if (Form1.PreTranslateMessage(msg)) continue;
       TranslateMessage(&msg);
-      DispatchMessageA(&msg);
+      DispatchMessageW(&msg);
     }
     return 0;
   } catch (const std::exception& e) {

@@ -10,7 +10,10 @@ namespace vormlan::ui {
 
 class WindowHost : public generation::Win32Host {
  public:
-  explicit WindowHost(Dialogs& dialogs) : dialogs_(dialogs) {}
+  // Paths in the given encoding (the dialogs' texts must be in it too).
+  explicit WindowHost(Dialogs& dialogs,
+                      registry::TextEncoding encoding = registry::TextEncoding::Ansi)
+      : generation::Win32Host(encoding), dialogs_(dialogs) {}
 
   // dialogs.ChooseDirectory(start); after OK the chosen directory is created
   // with its missing parents (an empty text creates nothing; whether the

@@ -86,13 +86,33 @@ void TForm1::TabSheet2Show() {
     dialogs_.ShowPlainMessage(kUnsupportedSystemText);
     services_.RequestApplicationEnd();
   }
+  view_.ShowArchitectureChoice({}, 0);
   view_.ReplacePrinterLines(services_.InstalledPrinterNames());
   view_.FitPrinterListExtent();
 }
 
 void TForm1::Button1Click() {
   const std::vector<std::string> lines = view_.PrinterLines();
-  services_.Generate(lines, [this](std::size_t line) { return view_.IsPrinterSelected(line); });
+  const auto isSelected = [this](std::size_t line) { return view_.IsPrinterSelected(line); };
+  const std::string architecture = view_.ChosenArchitecture();
+  if (architecture.empty()) {
+    services_.Generate(lines, isSelected);
+  } else {
+    services_.Generate(lines, isSelected, architecture);
+  }
+}
+
+void TForm1::ListBox1Click() {
+  const std::vector<std::string> lines = view_.PrinterLines();
+  ArchitectureChoice choice;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (view_.IsPrinterSelected(i)) {
+      choice = services_.ArchitecturesOf(lines[i]);
+      break;
+    }
+  }
+  if (choice.names.size() < 2) choice = {};
+  view_.ShowArchitectureChoice(choice.names, choice.preferred);
 }
 
 void TForm1::Image1Click() {

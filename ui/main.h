@@ -41,6 +41,14 @@ class MainFormView {
   virtual bool IsPrinterSelected(std::size_t line) = 0;
   // Sets ListBox1's horizontal scroll extent to fit its widest line.
   virtual void FitPrinterListExtent() = 0;
+  // Shows the "Architecture:" drop-down with these names, the one at
+  // selected chosen; no names hide it.
+  virtual void ShowArchitectureChoice(const std::vector<std::string>& names, std::size_t selected) {
+    (void)names;
+    (void)selected;
+  }
+  // The architecture chosen in the drop-down; "" while it is hidden.
+  virtual std::string ChosenArchitecture() { return {}; }
 };
 
 class TForm1 {
@@ -71,8 +79,13 @@ class TForm1 {
   // (message, then the end request, and goes on), replaces the printer list
   // with the installed printers (no selection afterwards) and fits its extent.
   void TabSheet2Show();
-  // One generation run over ListBox1's lines and selection.
+  // One generation run over ListBox1's lines and selection, for the
+  // architecture chosen where the drop-down offers a choice.
   void Button1Click();
+  // The selection of ListBox1 changed: the drop-down offers the
+  // architectures of the selected printer's driver where there are several,
+  // and is hidden otherwise.
+  void ListBox1Click();
   // Opens the mail program on "mailto:" + the contact address.
   void Image1Click();
 

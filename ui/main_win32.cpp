@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "common/Exception.h"
+#include "common/WideText_win32.h"
 #include "probes/TMGui_win32.h"
 
 namespace vormlan::ui {
@@ -14,6 +15,11 @@ constexpr char kPageClass[] = "TTabSheet";
 constexpr char kMailTip[] = "Mail me";
 constexpr int kIconResource = 1;
 constexpr RECT kPageControlBounds{0, 0, 508, 336};
+constexpr char kFormFace[] = "MS Sans Serif";
+constexpr char kArchitectureLabel[] = "&Architecture:";
+// Sent to a window whose monitor's pixels per inch changed (Windows 8.1 and
+// later; the headers for Windows XP lack it).
+constexpr UINT kWmDpiChanged = 0x02E0;
 
 const char* const kPageCaptions[] = {"About", "Generate driver"};
 
@@ -52,6 +58,44 @@ bool IsWithin(HWND ancestor, HWND window) {
   return window != nullptr && (window == ancestor || IsChild(ancestor, window));
 }
 
+// Pixels per inch of the screen (the system's setting).
+int ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+  if (screen != nullptr) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
+
+int CALLBACK NoteFontFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return 0;
+}
+
+bool FontInstalled(const char* face) {
+  LOGFONTA wanted{};
+  wanted.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynA(wanted.lfFaceName, face, LF_FACESIZE);
+  bool found = false;
+  HDC screen = GetDC(nullptr);
+  if (screen == nullptr) return true;
+  EnumFontFamiliesExA(screen, &wanted, &NoteFontFound, reinterpret_cast<LPARAM>(&found), 0);
+  ReleaseDC(nullptr, screen);
+  return found;
+}
+
+// The face of the system's message boxes (present on every machine).
+std::string MessageFace() {
+  NONCLIENTMETRICSA metrics{};
+  metrics.cbSize = sizeof(metrics);
+  if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+    metrics.cbSize = offsetof(NONCLIENTMETRICSA, lfMessageFont) + sizeof(LOGFONTA);
+    if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0)) {
+      return "Tahoma";
+    }
+  }
+  return metrics.lfMessageFont.lfFaceName;
+}
+
 }  // namespace
 
 Form1Window::Form1Window(FormServices& services, Dialogs& dialogs)
@@ -70,13 +114,12 @@ void Form1Window::Create() {
   INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_TAB_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
 
-  font_.Reset(CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                          DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif"));
+  dpi_ = ScreenDpi();
+  CreateFormFont();
 
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
   const DWORD exStyle = WS_EX_CONTROLPARENT;
-  RECT bounds{0, 0, kFormClientWidth, kFormClientHeight};
+  RECT bounds{0, 0, Scaled(kFormClientWidth), Scaled(kFormClientHeight)};
   AdjustWindowRectEx(&bounds, style, FALSE, exStyle);
   const int width = bounds.right - bounds.left;
   const int height = bounds.bottom - bounds.top;
@@ -99,18 +142,25 @@ void Form1Window::Create() {
   form_.Handle([this] { form_.FormCreate(); });
 }
 
+int Form1Window::Scaled(int length) const {
+  return MulDiv(length, dpi_, 96);
+}
+
+void Form1Window::CreateFormFont() {
+  const std::string face = FontInstalled(kFormFace) ? std::string(kFormFace) : MessageFace();
+  font_.Reset(CreateFontA(-Scaled(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                          DEFAULT_PITCH | FF_DONTCARE, face.c_str()));
+}
+
 void Form1Window::CreateControls() {
   HINSTANCE instance = GetModuleHandleA(nullptr);
   HWND form = window_.Get();
-  const auto font = reinterpret_cast<WPARAM>(font_.Get());
 
-  controls_.PageControl1 = CreateWindowExA(
-      0, WC_TABCONTROLA, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP,
-      kPageControlBounds.left, kPageControlBounds.top,
-      kPageControlBounds.right - kPageControlBounds.left,
-      kPageControlBounds.bottom - kPageControlBounds.top, form,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(idPageControl1)), instance, nullptr);
-  SendMessageA(controls_.PageControl1, WM_SETFONT, font, FALSE);
+  controls_.PageControl1 = CreateWindowExW(
+      0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP, 0, 0, 0, 0,
+      form, reinterpret_cast<HMENU>(static_cast<INT_PTR>(idPageControl1)), instance, nullptr);
+  placements_.push_back({controls_.PageControl1, kPageControlBounds});
   for (const char* caption : kPageCaptions) {
     TCITEMA item{};
     item.mask = TCIF_TEXT;
@@ -120,15 +170,12 @@ void Form1Window::CreateControls() {
                  reinterpret_cast<LPARAM>(&item));
   }
 
-  // The pages fill the tab control's display area, above it.
-  RECT display = kPageControlBounds;
-  SendMessageA(controls_.PageControl1, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+  // The pages fill the tab control's display area, above it (placed by LayOut).
   HWND* pages[] = {&controls_.TabSheet1, &controls_.TabSheet2};
   for (HWND* page : pages) {
     *page = CreateWindowExA(WS_EX_CONTROLPARENT, kPageClass, "",
-                            WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, display.left, display.top,
-                            display.right - display.left, display.bottom - display.top, form,
-                            nullptr, instance, nullptr);
+                            WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, form, nullptr,
+                            instance, nullptr);
     SetWindowLongPtrA(*page, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrA(*page, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Form1Window::PageProc));
     SetWindowPos(*page, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -136,75 +183,58 @@ void Form1Window::CreateControls() {
 
   // Controls are created in tab order, each put at the bottom of its page's
   // z-order, so that the z-order (which tabbing follows) is the tab order.
+  // They are Unicode windows: the printer list shows names in any script.
   struct ControlDef {
     HWND* handle;
     HWND page;
-    const char* windowClass;
-    const char* text;
+    const wchar_t* windowClass;
+    std::string text;
     DWORD style;
     DWORD exStyle;
     int id;
-    RECT bounds;  // left, top, width, height
+    RECT bounds;  // left, top, width, height at 96 pixels per inch
   };
   const DWORD child = WS_CHILD | WS_VISIBLE;
   const DWORD button = child | WS_TABSTOP | BS_PUSHBUTTON;
-  const std::string memoText = JoinLines(DisclaimerLines());
   // clang-format off
   const ControlDef controlDefs[] = {
-      {&controls_.btnExit, controls_.TabSheet1, "BUTTON", "&Exit", button, 0, idbtnExit,
+      {&controls_.btnExit, controls_.TabSheet1, L"BUTTON", "&Exit", button, 0, idbtnExit,
        {418, 280, 75, 25}},
-      {&controls_.btnNext, controls_.TabSheet1, "BUTTON", "&Next",
+      {&controls_.btnNext, controls_.TabSheet1, L"BUTTON", "&Next",
        child | WS_TABSTOP | WS_DISABLED | BS_DEFPUSHBUTTON, 0, idbtnNext, {336, 280, 75, 25}},
-      {&controls_.Memo1, controls_.TabSheet1, "EDIT", memoText.c_str(),
+      {&controls_.Memo1, controls_.TabSheet1, L"EDIT", JoinLines(DisclaimerLines()),
        child | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
        WS_EX_CLIENTEDGE, idMemo1, {8, 80, 486, 166}},
-      {&controls_.cboxAgree, controls_.TabSheet1, "BUTTON", "I &Agree to the above",
+      {&controls_.cboxAgree, controls_.TabSheet1, L"BUTTON", "I &Agree to the above",
        child | WS_TABSTOP | BS_AUTOCHECKBOX, 0, idcboxAgree, {192, 251, 153, 17}},
-      {&controls_.Image1, controls_.TabSheet1, "STATIC", "",
+      {&controls_.Image1, controls_.TabSheet1, L"STATIC", "",
        child | SS_ICON | SS_NOTIFY | SS_CENTERIMAGE, 0, idImage1, {432, 32, 57, 41}},
-      {&controls_.btnExit2, controls_.TabSheet2, "BUTTON", "&Exit", button, 0, idbtnExit2,
+      {&controls_.btnExit2, controls_.TabSheet2, L"BUTTON", "&Exit", button, 0, idbtnExit2,
        {418, 280, 75, 25}},
-      {&controls_.btnBack, controls_.TabSheet2, "BUTTON", "&Back", button, 0, idbtnBack,
+      {&controls_.btnBack, controls_.TabSheet2, L"BUTTON", "&Back", button, 0, idbtnBack,
        {240, 280, 75, 25}},
-      {&controls_.ListBox1, controls_.TabSheet2, "LISTBOX", "",
+      {&controls_.ListBox1, controls_.TabSheet2, L"LISTBOX", "",
        child | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
        WS_EX_CLIENTEDGE, idListBox1, {8, 32, 473, 209}},
-      {&controls_.Button1, controls_.TabSheet2, "BUTTON", "&Generate", button, 0, idButton1,
+      // Hidden, and out of the tab order, until there is a choice.
+      {&controls_.lblArchitecture, controls_.TabSheet2, L"STATIC", kArchitectureLabel,
+       WS_CHILD | SS_LEFTNOWORDWRAP, 0, idlblArchitecture, kArchitectureLabelBounds},
+      {&controls_.cmbArchitecture, controls_.TabSheet2, L"COMBOBOX", "",
+       WS_CHILD | WS_VSCROLL | CBS_DROPDOWNLIST, 0, idcmbArchitecture, kArchitectureComboBounds},
+      {&controls_.Button1, controls_.TabSheet2, L"BUTTON", "&Generate", button, 0, idButton1,
        {328, 280, 75, 25}},
-      {&controls_.Label1, controls_.TabSheet2, "STATIC", "Select Printer:",
+      {&controls_.Label1, controls_.TabSheet2, L"STATIC", "Select Printer:",
        child | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, idLabel1, {8, 8, 66, 13}},
   };
   // clang-format on
   for (const ControlDef& def : controlDefs) {
-    *def.handle =
-        CreateWindowExA(def.exStyle, def.windowClass, def.text, def.style, def.bounds.left,
-                        def.bounds.top, def.bounds.right, def.bounds.bottom, def.page,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(def.id)), instance, nullptr);
-    SendMessageA(*def.handle, WM_SETFONT, font, FALSE);
+    *def.handle = CreateWindowExW(
+        def.exStyle, def.windowClass, WideFromUtf8(def.text).c_str(), def.style, 0, 0, 0, 0,
+        def.page, reinterpret_cast<HMENU>(static_cast<INT_PTR>(def.id)), instance, nullptr);
     SetWindowPos(*def.handle, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    placements_.push_back({*def.handle, def.bounds});
   }
-
-  SendMessageA(controls_.ListBox1, LB_SETITEMHEIGHT, 0, 13);
-
-  // Label1 sizes itself to its text when the font draws it wider.
-  HDC dc = GetDC(controls_.Label1);
-  HGDIOBJ oldFont = SelectObject(dc, font_.Get());
-  SIZE extent{};
-  const char* label = "Select Printer:";
-  GetTextExtentPoint32A(dc, label, lstrlenA(label), &extent);
-  SelectObject(dc, oldFont);
-  ReleaseDC(controls_.Label1, dc);
-  if (extent.cx > 66) {
-    SetWindowPos(controls_.Label1, nullptr, 0, 0, extent.cx, 13,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  }
-
-  HICON icon = static_cast<HICON>(
-      LoadImageA(instance, MAKEINTRESOURCEA(kIconResource), IMAGE_ICON, 32, 32, LR_SHARED));
-  if (icon != nullptr) {
-    SendMessageA(controls_.Image1, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
-  }
-  SetWindowPos(controls_.Image1, nullptr, 432, 32, 57, 41, SWP_NOZORDER | SWP_NOACTIVATE);
+  LayOut();
 
   controls_.Image1Tip = CreateWindowExA(
       WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
@@ -216,6 +246,76 @@ void Form1Window::CreateControls() {
   tip.uId = reinterpret_cast<UINT_PTR>(controls_.Image1);
   tip.lpszText = const_cast<char*>(kMailTip);
   SendMessageA(controls_.Image1Tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tip));
+}
+
+void Form1Window::LayOut() {
+  const auto font = reinterpret_cast<WPARAM>(font_.Get());
+  for (const Placement& placement : placements_) {
+    SendMessageW(placement.window, WM_SETFONT, font, FALSE);
+    const RECT& b = placement.bounds;
+    SetWindowPos(placement.window, nullptr, Scaled(b.left), Scaled(b.top), Scaled(b.right),
+                 Scaled(b.bottom), SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
+  RECT display{0, 0, Scaled(kPageControlBounds.right), Scaled(kPageControlBounds.bottom)};
+  SendMessageA(controls_.PageControl1, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+  for (HWND page : {controls_.TabSheet1, controls_.TabSheet2}) {
+    SetWindowPos(page, nullptr, display.left, display.top, display.right - display.left,
+                 display.bottom - display.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
+  SendMessageA(controls_.ListBox1, LB_SETITEMHEIGHT, 0, Scaled(13));
+
+  // Labels grow to their text where the font draws it wider.
+  for (HWND label : {controls_.Label1, controls_.lblArchitecture}) {
+    HDC dc = GetDC(label);
+    HGDIOBJ oldFont = SelectObject(dc, font_.Get());
+    char text[64] = {};
+    GetWindowTextA(label, text, sizeof(text));
+    SIZE extent{};
+    std::string shown;
+    for (const char* c = text; *c != '\0'; ++c) {
+      if (*c != '&' || label == controls_.Label1) shown += *c;
+    }
+    GetTextExtentPoint32A(dc, shown.c_str(), static_cast<int>(shown.size()), &extent);
+    TEXTMETRICA metrics{};
+    GetTextMetricsA(dc, &metrics);
+    SelectObject(dc, oldFont);
+    ReleaseDC(label, dc);
+    RECT bounds{};
+    GetWindowRect(label, &bounds);
+    const int width = bounds.right - bounds.left;
+    const int height = bounds.bottom - bounds.top;
+    if (extent.cx > width || metrics.tmHeight > height) {
+      SetWindowPos(label, nullptr, 0, 0, extent.cx > width ? extent.cx : width,
+                   metrics.tmHeight > height ? metrics.tmHeight : height,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  }
+
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  HICON icon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(kIconResource), IMAGE_ICON,
+                                             Scaled(32), Scaled(32), LR_SHARED));
+  if (icon != nullptr) {
+    SendMessageA(controls_.Image1, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+  }
+  const RECT image{432, 32, 57, 41};
+  SetWindowPos(controls_.Image1, nullptr, Scaled(image.left), Scaled(image.top),
+               Scaled(image.right), Scaled(image.bottom), SWP_NOZORDER | SWP_NOACTIVATE);
+  if (window_.Get() != nullptr) InvalidateRect(window_.Get(), nullptr, TRUE);
+}
+
+void Form1Window::OnDpiChanged(int dpi, const RECT& suggested) {
+  if (dpi <= 0 || dpi == dpi_) return;
+  dpi_ = dpi;
+  // The old font stays until every control has the new one.
+  UniqueGdiObject oldFont = std::move(font_);
+  UniqueGdiObject oldListFont = std::move(listFont_);
+  CreateFormFont();
+  LayOut();
+  SetWindowPos(window_.Get(), nullptr, suggested.left, suggested.top,
+               suggested.right - suggested.left, suggested.bottom - suggested.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Form1Window::Show(int showCommand) {
@@ -249,6 +349,13 @@ bool Form1Window::PreTranslateMessage(MSG& msg) {
     form_.Handle([this, forward] { form_.PageControl1CtrlTab(forward); });
     return true;
   }
+  // Alt+A on page 2 reaches the architecture drop-down where it is shown
+  // (page 1's check box answers it otherwise).
+  if (msg.message == WM_SYSCHAR && (msg.wParam == 'a' || msg.wParam == 'A') && choiceShown_ &&
+      form_.PageControl1().ActivePage() == TForm1::TabSheet2) {
+    SetFocus(controls_.cmbArchitecture);
+    return true;
+  }
   if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN) {
     HWND focus = GetFocus();
     const LRESULT code = focus != nullptr ? SendMessageA(focus, WM_GETDLGCODE, VK_RETURN,
@@ -266,7 +373,7 @@ bool Form1Window::PreTranslateMessage(MSG& msg) {
     }
     return false;
   }
-  return IsDialogMessageA(window, &msg) != FALSE;
+  return IsDialogMessageW(window, &msg) != FALSE;
 }
 
 // --- MainFormView.
@@ -311,10 +418,32 @@ void Form1Window::ShowPages(const PageControl& pages) {
 
 void Form1Window::ReplacePrinterLines(const std::vector<std::string>& lines) {
   HWND list = controls_.ListBox1;
+  // MS Sans Serif draws the ANSI code page only: names beyond it are shown
+  // in the system's message face, which draws far more scripts.
+  bool beyondAnsi = false;
+  for (const std::string& line : lines) {
+    const std::wstring wide = WideFromUtf8(line);
+    BOOL lossy = FALSE;
+    if (!wide.empty() &&
+        (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
+                             static_cast<int>(wide.size()), nullptr, 0, nullptr, &lossy) == 0 ||
+         lossy)) {
+      beyondAnsi = true;
+      break;
+    }
+  }
+  if (beyondAnsi && listFont_.Get() == nullptr) {
+    listFont_.Reset(CreateFontA(
+        -Scaled(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, MessageFace().c_str()));
+  }
+  HGDIOBJ listFont = beyondAnsi && listFont_.Get() != nullptr ? listFont_.Get() : font_.Get();
+  SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(listFont), FALSE);
+  SendMessageA(list, LB_SETITEMHEIGHT, 0, Scaled(13));
   SendMessageA(list, WM_SETREDRAW, FALSE, 0);
   SendMessageA(list, LB_RESETCONTENT, 0, 0);
   for (const std::string& line : lines) {
-    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideFromUtf8(line).c_str()));
   }
   SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
   SendMessageA(list, WM_SETREDRAW, TRUE, 0);
@@ -326,12 +455,12 @@ std::vector<std::string> Form1Window::PrinterLines() {
   const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
   std::vector<std::string> lines;
   for (LRESULT i = 0; i < count; ++i) {
-    const LRESULT length = SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
-    std::string line(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
-    const LRESULT copied = SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i),
+    const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+    std::wstring line(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
+    const LRESULT copied = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i),
                                         reinterpret_cast<LPARAM>(line.data()));
     line.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    lines.push_back(std::move(line));
+    lines.push_back(Utf8FromWide(line));
   }
   return lines;
 }
@@ -342,6 +471,38 @@ bool Form1Window::IsPrinterSelected(std::size_t line) {
 
 void Form1Window::FitPrinterListExtent() {
   probes::SetListBoxExtent(controls_.ListBox1);
+}
+
+void Form1Window::ShowArchitectureChoice(const std::vector<std::string>& names,
+                                         std::size_t selected) {
+  HWND combo = controls_.cmbArchitecture;
+  SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+  for (const std::string& name : names) {
+    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideFromUtf8(name).c_str()));
+  }
+  choiceShown_ = !names.empty();
+  if (choiceShown_) SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+  // In the tab order only while shown.
+  const LONG_PTR style = GetWindowLongPtrW(combo, GWL_STYLE);
+  SetWindowLongPtrW(combo, GWL_STYLE,
+                    choiceShown_ ? (style | WS_TABSTOP) : (style & ~LONG_PTR{WS_TABSTOP}));
+  const bool focusLost = !choiceShown_ && GetFocus() == combo;
+  ShowWindow(controls_.lblArchitecture, choiceShown_ ? SW_SHOWNA : SW_HIDE);
+  ShowWindow(combo, choiceShown_ ? SW_SHOWNA : SW_HIDE);
+  if (focusLost) SetFocus(controls_.ListBox1);
+}
+
+std::string Form1Window::ChosenArchitecture() {
+  if (!choiceShown_) return {};
+  HWND combo = controls_.cmbArchitecture;
+  const LRESULT index = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+  if (index < 0) return {};
+  const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+  std::wstring text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
+  const LRESULT copied = SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index),
+                                      reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+  return Utf8FromWide(text);
 }
 
 // --- Messages.
@@ -374,6 +535,9 @@ void Form1Window::OnCommand(int id, int code) {
       break;
     case idButton1:
       if (code == BN_CLICKED) form_.Button1Click();
+      break;
+    case idListBox1:
+      if (code == LBN_SELCHANGE) form_.ListBox1Click();
       break;
     case idbtnExit2:
       if (code == BN_CLICKED) form_.btnExit2Click();
@@ -417,7 +581,9 @@ LRESULT Form1Window::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
       if (window == controls_.TabSheet1 || window == controls_.TabSheet2) {
         PAINTSTRUCT paint{};
         HDC dc = BeginPaint(window, &paint);
-        RECT frame = window == controls_.TabSheet1 ? kBevel3Bounds : kBevel1Bounds;
+        const RECT& bevel = window == controls_.TabSheet1 ? kBevel3Bounds : kBevel1Bounds;
+        RECT frame{Scaled(bevel.left), Scaled(bevel.top), Scaled(bevel.right),
+                   Scaled(bevel.bottom)};
         DrawEdge(dc, &frame, BDR_SUNKENOUTER, BF_RECT);
         EndPaint(window, &paint);
         return 0;
@@ -437,6 +603,12 @@ LRESULT Form1Window::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
         } else {
           RestoreFocus();
         }
+        return 0;
+      }
+      break;
+    case kWmDpiChanged:
+      if (isForm) {
+        OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
       }
       break;

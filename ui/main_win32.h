@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "common/UniqueHandle_win32.h"
 #include "ui/main.h"
 
@@ -30,6 +32,8 @@ enum ControlId : int {
   idbtnBack,
   idButton1,
   idbtnExit2,
+  idlblArchitecture,
+  idcmbArchitecture,
 };
 
 // The window handles of Form1's controls, named as the controls. TabSheet1
@@ -50,7 +54,16 @@ struct Form1Controls {
   HWND Button1 = nullptr;
   HWND btnExit2 = nullptr;
   HWND Image1Tip = nullptr;  // the "Mail me" tooltip
+  // The "Architecture:" drop-down of page 2 and its label, shown only where
+  // the selected printer's driver is registered for several architectures.
+  HWND lblArchitecture = nullptr;
+  HWND cmbArchitecture = nullptr;
 };
+
+// Where the architecture drop-down and its label stand on page 2 (at 96
+// pixels per inch): left of the buttons, below the printer list.
+inline constexpr RECT kArchitectureLabelBounds{8, 286, 70, 13};  // left, top, width, height
+inline constexpr RECT kArchitectureComboBounds{80, 282, 90, 120};
 
 class Form1Window : public MainFormView {
  public:
@@ -90,6 +103,11 @@ class Form1Window : public MainFormView {
   std::vector<std::string> PrinterLines() override;
   bool IsPrinterSelected(std::size_t line) override;
   void FitPrinterListExtent() override;
+  void ShowArchitectureChoice(const std::vector<std::string>& names, std::size_t selected) override;
+  std::string ChosenArchitecture() override;
+
+  // Pixels per inch the window is laid out for (96: the sizes above).
+  int Dpi() const { return dpi_; }
 
  private:
   static LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -100,12 +118,33 @@ class Form1Window : public MainFormView {
   void CreateControls();
   HWND PageWindow(PageControl::PageIndex page) const;
   void RestoreFocus();
+  // A length at 96 pixels per inch, in the window's pixels.
+  int Scaled(int length) const;
+  // The window font for dpi_: MS Sans Serif 8 pt, or the system's message
+  // face where that font is missing.
+  void CreateFormFont();
+  // Places every control at its bounds scaled to dpi_, with the font.
+  void LayOut();
+  // WM_DPICHANGED: the new pixels per inch and the window's suggested bounds.
+  void OnDpiChanged(int dpi, const RECT& suggested);
+
+  // A control and its bounds at 96 pixels per inch (left, top, width, height).
+  struct Placement {
+    HWND window;
+    RECT bounds;
+  };
 
   FormServices& services_;
   TForm1 form_;
   UniqueGdiObject font_;
+  // The printer list's font where a name holds characters the window font
+  // lacks (the system's message face, same height); null otherwise.
+  UniqueGdiObject listFont_;
   Form1Controls controls_;
   HWND lastFocus_ = nullptr;
+  int dpi_ = 96;
+  std::vector<Placement> placements_;
+  bool choiceShown_ = false;
   UniqueWindow window_;  // destroyed first, before the font its controls use
 };
 

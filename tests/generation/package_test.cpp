@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "common/Exception.h"
+#include "common/Unicode.h"
 #include "inf/DescriptionCheck.h"
 #include "generation/FolderCheck.h"
 #include "generation/GenerationRun.h"
@@ -382,6 +385,49 @@ TEST(Generate, AVersion4DriverCopiesItsStorePackage) {
   EXPECT_EQ(host.messages.back(),
             "Driver has been created from its driver-store package: install it from "
             "prnms009.inf");
+}
+
+// The window reads UTF-8: where the INF code page holds every name, the INF
+// is byte for byte the one an ANSI registry gives; otherwise it is UTF-16.
+TEST(GeneratePrinter, TheWindowsInfIsEightBitWhereTheNamesFitAndUtf16Elsewhere) {
+  const auto registryWith = [](registry::TextEncoding encoding, const std::string& printer,
+                               const std::string& driver) {
+    auto owned = std::make_unique<registry::MemoryRegistry>(encoding);
+    registry::MemoryRegistry& registry = *owned;
+    const auto hklm = registry::root::LocalMachine;
+    const std::string key = DriversKeyOf(Arch::X86) + "\\Version-3\\" + driver;
+    registry.SetString(hklm, std::string(kPrintersKey) + "\\" + printer, "Printer Driver", driver);
+    registry.SetString(hklm, key, "Driver", "unidrv.dll");
+    registry.SetString(hklm, key, "Data File", "b\xC3\xBCro.gpd");
+    registry.SetMultiString(hklm, key, "Dependent Files", {"Zeta.dll", "alpha-1.dll", "Alpha.dll"});
+    if (encoding == registry::TextEncoding::Ansi) {
+      registry.SetString(hklm, key, "Data File", "b\xFCro.gpd");
+    }
+    return owned;
+  };
+  const auto infOf = [](const std::unique_ptr<registry::MemoryRegistry>& registry,
+                        const std::string& printer, bool utf16WhereNeeded) {
+    FakeHost host;
+    PackageOptions options;
+    options.utf16WhereNeeded = utf16WhereNeeded;
+    GeneratePrinter(*registry, host, printer, options);
+    return host.Content("C:\\out\\vormlan.inf");
+  };
+
+  const std::string ansi = infOf(
+      registryWith(registry::TextEncoding::Ansi, "B\xFCro", "B\xFCro Driver"), "B\xFCro", false);
+  const std::string utf8 =
+      infOf(registryWith(registry::TextEncoding::Utf8, "B\xC3\xBCro", "B\xC3\xBCro Driver"),
+            "B\xC3\xBCro", true);
+  EXPECT_EQ(utf8, ansi);
+  EXPECT_NE(ansi.find("\"B\xFCro Driver\""), std::string::npos);
+
+  const std::string cyrillic = "\xD0\x9B\xD0\xB0\xD0\xB7\xD0\xB5\xD1\x80";  // Лазер
+  const std::string utf16 = infOf(
+      registryWith(registry::TextEncoding::Utf8, cyrillic, cyrillic + " PCL"), cyrillic, true);
+  ASSERT_GE(utf16.size(), 2u);
+  EXPECT_EQ(utf16.substr(0, 2), "\xFF\xFE");
+  EXPECT_NE(utf16.find(unicode::ToUtf16Le("\"" + cyrillic + " PCL\"")), std::string::npos);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // actions.
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -31,6 +32,10 @@ class FakeServices : public FormServices {
   // The entries and selected lines of each generation run.
   std::vector<std::vector<std::string>> generatedEntries;
   std::vector<std::vector<std::size_t>> generatedSelection;
+  // The architectures each printer's driver is registered for, and the
+  // architecture each run was asked for ("" for the one Windows runs on).
+  std::map<std::string, ArchitectureChoice> architectures;
+  std::vector<std::string> generatedArchitectures;
 
   std::string GetOSName() override {
     log_.push_back("os");
@@ -50,7 +55,20 @@ class FakeServices : public FormServices {
       if (isSelected(i)) selected.push_back(i);
     }
     generatedSelection.push_back(selected);
+    generatedArchitectures.push_back(architecture_);
     if (generate) generate(entries, isSelected);
+  }
+  void Generate(const std::vector<std::string>& entries,
+                const std::function<bool(std::size_t)>& isSelected,
+                const std::string& architecture) override {
+    architecture_ = architecture;
+    Generate(entries, isSelected);
+    architecture_.clear();
+  }
+  ArchitectureChoice ArchitecturesOf(const std::string& printer) override {
+    log_.push_back("architectures " + printer);
+    const auto found = architectures.find(printer);
+    return found != architectures.end() ? found->second : ArchitectureChoice{};
   }
   void OpenMailLink(const std::string& url) override {
     log_.push_back("mail " + url);
@@ -63,6 +81,7 @@ class FakeServices : public FormServices {
 
  private:
   EventLog& log_;
+  std::string architecture_;
 };
 
 class FakeDialogs : public Dialogs {

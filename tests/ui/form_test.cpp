@@ -57,6 +57,17 @@ class FakeView : public MainFormView {
     log_.push_back("extent");
     ++extentFits;
   }
+  // The architecture drop-down: its names (none while hidden) and choice.
+  std::vector<std::string> architectures;
+  std::size_t chosenArchitecture = 0;
+  void ShowArchitectureChoice(const std::vector<std::string>& names,
+                              std::size_t selected) override {
+    architectures = names;
+    chosenArchitecture = selected;
+  }
+  std::string ChosenArchitecture() override {
+    return chosenArchitecture < architectures.size() ? architectures[chosenArchitecture] : "";
+  }
 
  private:
   EventLog& log_;
@@ -259,6 +270,47 @@ TEST_F(FormTest, ThePictureOpensAMailToTheContactAddress) {
   Start();
   form.Handle([this] { form.Image1Click(); });
   EXPECT_THAT(services.mailLinks, ElementsAre(std::string("mailto:") + kContactAddress));
+}
+
+// The drop-down appears for a driver of several architectures, with the
+// preferred one chosen, and goes again for a driver of one, for no
+// selection and when page 2 is filled anew; Generate passes on the choice,
+// and without the drop-down asks for no architecture at all.
+TEST_F(FormTest, TheArchitectureChoiceFollowsTheSelectedPrinter) {
+  services.printers = {"Twin", "Single", "Broken"};
+  services.architectures["Twin"] = {{"x86", "x64"}, 1};
+  services.architectures["Single"] = {{"x64"}, 0};
+  Start();
+  SetAgree(true);
+  form.Handle([this] { form.btnNextClick(); });
+  const auto select = [this](int line) {
+    view.selectedLine = line;
+    form.Handle([this] { form.ListBox1Click(); });
+  };
+
+  select(0);
+  EXPECT_THAT(view.architectures, ElementsAre("x86", "x64"));
+  EXPECT_EQ(view.ChosenArchitecture(), "x64");
+  view.chosenArchitecture = 0;
+  form.Handle([this] { form.Button1Click(); });
+
+  select(1);
+  EXPECT_TRUE(view.architectures.empty());
+  form.Handle([this] { form.Button1Click(); });
+
+  select(0);
+  select(2);
+  EXPECT_TRUE(view.architectures.empty());
+  select(0);
+  select(-1);
+  EXPECT_TRUE(view.architectures.empty());
+
+  select(0);
+  form.Handle([this] { form.btnBackClick(); });
+  form.Handle([this] { form.btnNextClick(); });
+  EXPECT_TRUE(view.architectures.empty());
+  EXPECT_THAT(services.generatedArchitectures, ElementsAre("x86", ""));
+  EXPECT_TRUE(dialogs.errorBoxes.empty());
 }
 
 TEST(DisclaimerTest, HasItsRowsWithTheContactAddress) {
