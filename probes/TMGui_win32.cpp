@@ -3,6 +3,8 @@
 #include <string>
 #include <utility>
 
+#include "common/WideText_win32.h"
+
 namespace vormlan::probes {
 namespace {
 
@@ -60,20 +62,23 @@ class Win32ListBox : public ListBoxSurface {
     return count > 0 ? static_cast<std::size_t>(count) : 0;
   }
 
+  // Lines are read and measured through the W-functions, in UTF-8, so that
+  // names beyond the ANSI code page get their own width.
   std::string Line(std::size_t index) override {
-    const LRESULT length = SendMessageA(listBox_, LB_GETTEXTLEN, index, 0);
+    const LRESULT length = SendMessageW(listBox_, LB_GETTEXTLEN, index, 0);
     if (length <= 0) return {};
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
     const LRESULT copied =
-        SendMessageA(listBox_, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+        SendMessageW(listBox_, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
     text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-    return text;
+    return Utf8FromWide(text);
   }
 
   int TextWidth(const std::string& text) override {
     if (dc_.Get() == nullptr || text.empty()) return 0;
+    const std::wstring wide = WideFromUtf8(text);
     SIZE size{};
-    if (!GetTextExtentPoint32A(dc_.Get(), text.c_str(), static_cast<int>(text.size()), &size))
+    if (!GetTextExtentPoint32W(dc_.Get(), wide.c_str(), static_cast<int>(wide.size()), &size))
       return 0;
     return size.cx;
   }
