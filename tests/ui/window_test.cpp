@@ -274,6 +274,47 @@ TEST_F(WindowTest, ThePictureMailsTheAuthorAndSaysSo) {
   EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, MAKEINTRESOURCEA(32649)));
 }
 
+// The architecture drop-down of the real window: shown, in the tab order
+// between the list and Generate, reached by Alt+A and passed on to Generate
+// only while the selected printer's driver has several architectures.
+TEST_F(WindowTest, TheArchitectureDropDownComesAndGoesWithTheSelection) {
+  services.architectures["Office Laser"] = {{"x86", "x64"}, 1};
+  ToPage2();
+  HWND combo = c().cmbArchitecture;
+  const auto select = [this](int line) {
+    SendMessageA(c().ListBox1, LB_SETCURSEL, static_cast<WPARAM>(line), 0);
+    SendMessageA(c().TabSheet2, WM_COMMAND, MAKEWPARAM(idListBox1, LBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(c().ListBox1));
+  };
+  EXPECT_FALSE(IsWindowVisible(combo));
+
+  select(0);
+  EXPECT_TRUE(IsWindowVisible(combo));
+  EXPECT_TRUE(IsWindowVisible(c().lblArchitecture));
+  EXPECT_EQ(Text(c().lblArchitecture), "&Architecture:");
+  EXPECT_EQ(Text(combo), "x64");
+  EXPECT_EQ(GetNextDlgTabItem(c().TabSheet2, c().ListBox1, FALSE), combo);
+  MSG altA{c().ListBox1, WM_SYSCHAR, 'a', 0, 0, {}};
+  EXPECT_TRUE(window.PreTranslateMessage(altA));
+  EXPECT_EQ(GetFocus(), combo);
+  SendMessageA(combo, CB_SETCURSEL, 0, 0);
+  Click(c().Button1);
+
+  select(1);
+  EXPECT_FALSE(IsWindowVisible(combo));
+  EXPECT_EQ(GetWindowLongA(combo, GWL_STYLE) & WS_TABSTOP, 0);
+  EXPECT_NE(GetFocus(), combo);
+  Click(c().Button1);
+  EXPECT_THAT(services.generatedArchitectures, ElementsAre("x86", ""));
+
+  // At 96 pixels per inch the drop-down stands left of Back, below the list.
+  EXPECT_EQ(window.Dpi(), 96);
+  const std::vector<int> bounds = Bounds(combo);
+  EXPECT_EQ(bounds[0], 80);
+  EXPECT_LT(bounds[0] + bounds[2], 240);
+  EXPECT_GT(bounds[1], 32 + 209);
+}
+
 // Generation runs against an in-memory registry, through the program's own
 // host with fake dialogs.
 class GenerateTest : public WindowTest {
