@@ -24,7 +24,13 @@
 # Every pattern must match exactly once: a pattern that no longer matches
 # stops the script before anything is changed.
 #
-# Last measured (35 faults): 33 caught, 94% (2 survivors, see the report).
+# Last measured (35 faults): 35 caught, 100%. Before the tests of
+# cli_sources, UnionRegistry.OtherCasesAreOneKeyAndARefusalIsTheAnswer,
+# DriverInventory.EnvironmentsInAnyCaseAndEachPackageNamedOnce and
+# HiveDamage.{FilesUpToTheSizeCapAreRead, TheIndexBudgetIsReachedNotCrossed,
+# DirtyNoteNamesTheLogsOfTheHiveInAnyCase, DriverNamesWithASeparatorAreSkipped}
+# the other suites caught 19 for certain (54%); F04, F08, F21, F25 and F32
+# passed all of them.
 
 set -euo pipefail
 
@@ -142,10 +148,9 @@ fault F14 registry/UnionRegistry.cpp "UnionRegistry" "union: a refusal of the fi
 =====
 EOF
 
-fault F15 cli/RegistrySource.cpp "cli_real_hive" "--registry with a hive: the export's keys no longer come first" <<'EOF'
-    members.insert(members.begin(), std::move(memory));
+fault F15 cli/RegistrySource.cpp "cli_real_hive|cli_sources" "--arch all: architectures in the registry's order, not x86, x64, arm64" <<'EOF'
+      std::sort(archs.begin(), archs.end());
 =====
-    members.push_back(std::move(memory));
 EOF
 
 fault F16 cli/RegistrySource.cpp "cli_real_hive|cli_messages" "SOFTWARE beside --hive found only in the exact spelling" <<'EOF'
@@ -240,10 +245,10 @@ fault F29 cli/cmd_generate.cpp "cli_arch_store" "--all: version 4 drivers skippe
     if (o.all && here != nullptr && here->version == 4) {
 EOF
 
-fault F30 cli/cmd_generate.cpp "cli_rescue|cli_arch_store" "foreign index: its package folders not compared" <<'EOF'
+fault F30 cli/cmd_generate.cpp "cli_rescue|cli_arch_store" "foreign index: its package folders counted, not compared" <<'EOF'
       old.value("source", std::string()) == from && oldFolders == folders) {
 =====
-      old.value("source", std::string()) == from) {
+      old.value("source", std::string()) == from && oldFolders.size() == folders.size()) {
 EOF
 
 fault F31 cli/cmd_generate.cpp "cli_rescue" "exit status: a later run with missing files hides a failure" <<'EOF'

@@ -71,4 +71,32 @@ run generate --all --registry "$work/another.reg" --windows-dir "$windows" --out
 check "--all of another machine's drivers into it is refused (exit 1)" \
   bash -c "[ $rc -eq 1 ] && grep -q 'index of another rescue' '$work/err' && [ ! -e '$work/rescue/Other Driver' ]"
 
+# --- --arch all: every architecture that registers drivers, x86, x64, arm64
+# in that order, whatever order the registry lists its environments in.
+arm='[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print\Environments\Windows ARM64\Drivers\Version-3'
+printf 'REGEDIT4\r\n\r\n%s\\Lone Driver]\r\n"Driver"="lone.dll"\r\n"Dependent Files"=hex(7):00\r\n\r\n%s\\Lone Driver]\r\n"Driver"="lone.dll"\r\n"Dependent Files"=hex(7):00\r\n' \
+  "$driver" "$arm" >"$work/two.reg"
+run generate --all --registry "$work/two.reg" --windows-dir "$windows" --out "$work/two" --arch all --json
+check "--arch all takes x64 before arm64, though the registry lists arm64 first" \
+  json "$work/out" 'j["arch"] == ["x64", "arm64"]'
+
+# --- a Printers key that cannot be read: said, naming it, the drivers
+# packaged all the same, and generate --all exits 1.
+mkdir -p "$work/damaged"
+{ cat "$work/system.reg"; printf '\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\P]\r\n"Printer Driver"="Lone Driver"\r\n'; } >"$work/printers.reg"
+"$make_hive" --control-set 1 "$work/damaged/SYSTEM" "$work/printers.reg" || { echo "make-test-hive failed"; exit 1; }
+python3 - "$work/damaged/SYSTEM" <<'PY'
+import sys
+path = sys.argv[1]
+data = bytearray(open(path, "rb").read())
+at = data.find(b"Printers") - 0x50  # the key's cell; its subkey count at 0x18
+assert data[at + 4:at + 6] == b"nk"
+data[at + 0x18:at + 0x1C] = (2).to_bytes(4, "little")  # its list holds one
+open(path, "wb").write(data)
+PY
+run generate --all --hive "$work/damaged/SYSTEM" --windows-dir "$windows" --out "$work/damaged-out" --arch x64
+check "--all over an unreadable Printers key exits 1, naming the key" \
+  bash -c "[ $rc -eq 1 ] && grep -q 'Printers' '$work/err'"
+check "... and packages the drivers all the same" test -s "$work/damaged-out/Lone Driver/vormlan.inf"
+
 finish

@@ -12,6 +12,7 @@
 
 #include "common/Unicode.h"
 #include "print/DriverLookup.h"
+#include "print/DriverRegistration.h"
 #include "print/PrintQueues.h"
 #include "probes/Printers.h"
 #include "registry/HiveRegistry.h"
@@ -164,6 +165,21 @@ TEST_F(HiveDamage, FilesUpToTheSizeCapAreRead) {
   const std::string full = Write("full", Sound());
   std::filesystem::resize_file(full, HiveRegistry::kMaxFileSize);
   EXPECT_EQ(Refusal(full), "");
+}
+
+// The logs of a hive that was not closed cleanly are the files beside it
+// named after it in any letter case; no other file is named.
+TEST_F(HiveDamage, DirtyNoteNamesTheLogsOfTheHiveInAnyCase) {
+  for (const char* name :
+       {"system", "SYSTEM.LOG1", "System.log2", "system.LOG3", "software.LOG1", "systemx.LOG1"}) {
+    Write(name, "");
+  }
+  const std::string folder = dir_.Path().string();
+  EXPECT_EQ(DirtyNote(folder + "/system"),
+            folder +
+                "/system was not closed cleanly (its header's sequence numbers differ): it is read "
+                "as it is, without the changes its transaction logs may hold (" +
+                folder + "/SYSTEM.LOG1 and " + folder + "/System.log2, not replayed)");
 }
 
 TEST_F(HiveDamage, TruncatedHivesAreRefused) {
@@ -350,6 +366,24 @@ TEST_F(HiveDamage, TheIndexBudgetIsReachedNotCrossed) {
   const std::size_t needed = 2 * (1 + 2) + 2 * HiveRegistry::kIndexEntryCost;
   EXPECT_NO_THROW(HiveRegistry(file.string(), HiveMount{}, needed));
   EXPECT_THROW(HiveRegistry(file.string(), HiveMount{}, needed - 1), HiveError);
+}
+
+// A key name holding a separator (damage: Windows allows none) names no
+// driver: taken as a path, it would open another key.
+TEST_F(HiveDamage, DriverNamesWithASeparatorAreSkipped) {
+  const std::string drivers =
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\"
+      "Windows NT x86\\Drivers\\Version-3\\";
+  const auto sound = dir_.Path() / "names.hive";
+  test::WriteHiveFromRegText(
+      sound, test::AsSavedHive("REGEDIT4\n\n" + drivers + "Sub\\Inner]\n\"Driver\"=\"in.dll\"\n\n" +
+                               drivers + "SubXInner]\n\"Driver\"=\"x.dll\"\n"));
+  std::string bytes = test::ReadFile(sound);
+  bytes[bytes.find("SubXInner") + 3] = '\\';
+  HiveRegistry hive(Write("separator.hive", bytes));
+  Strings names;
+  for (const auto& d : generation::ListDrivers(hive)) names.push_back(d.name);
+  EXPECT_EQ(names, Strings{"Sub"});
 }
 
 TEST_F(HiveDamage, LoopingKeysEndAtWindowsDepth) {
