@@ -41,7 +41,8 @@ class FormServices {
   }
 
   // The architectures the printer's driver is registered for; none where
-  // its registration cannot be read (the generation run reports why).
+  // its registration cannot be read (the generation run reports why) and
+  // on 32-bit Windows, whose window packages x86 drivers only.
   virtual ArchitectureChoice ArchitecturesOf(const std::string& printer) {
     (void)printer;
     return {};

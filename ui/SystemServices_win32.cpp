@@ -67,10 +67,14 @@ void SystemServices::Generate(const std::vector<std::string>& entries,
 
 ArchitectureChoice SystemServices::ArchitecturesOf(const std::string& printer) {
   ArchitectureChoice choice;
+  const generation::Arch native = NativeArch();
+  // 32-bit Windows packages its own drivers only, as the window always has,
+  // even where a print server keeps other architectures' drivers for its
+  // clients: page 2 stays as it is there.
+  if (native == generation::Arch::X86) return choice;
   try {
     const generation::PrinterRegistration registration =
         generation::DescribePrinter(registry_, printer);
-    const generation::Arch native = NativeArch();
     for (const auto& environment : registration.environments) {
       if (environment.arch == native) choice.preferred = choice.names.size();
       choice.names.emplace_back(generation::InfoOf(environment.arch).name);

@@ -7,7 +7,7 @@
 
 namespace vormlan::catalog {
 
-inline void Put(std::string& bytes, std::size_t at, std::uint32_t value, std::size_t n) {
+inline void Put(std::string& bytes, std::size_t at, std::uint64_t value, std::size_t n) {
   if (bytes.size() < at + n) bytes.resize(at + n, '\0');
   for (std::size_t i = 0; i < n; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
