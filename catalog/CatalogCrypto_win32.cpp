@@ -1,8 +1,8 @@
 // Catalogs through the system's CryptoAPI: digests, the catalog's ASN.1
 // (CryptEncodeObjectEx and CryptDecodeObjectEx), the signature
-// (CryptMsgOpenToEncode), PKCS #12 and PEM identities (PFXImportCertStore,
-// CryptImportKey), and the verification of catalogs read back
-// (CryptMsgControl, CertGetCertificateChain).
+// (CryptSignHash over the signer's authenticated attributes), PKCS #12 and
+// PEM identities (PFXImportCertStore, CryptImportKey), and the verification
+// of catalogs read back (CryptMsgControl, CertGetCertificateChain).
 
 #include <windows.h>
 #include <wincrypt.h>
@@ -767,56 +767,122 @@ SigningIdentity SigningIdentity::FromPem(const std::filesystem::path& key,
   return SigningIdentity(std::move(s));
 }
 
-std::string EncodeCatalog(const CatalogContent& content, const SigningIdentity* signer) {
-  const std::string ctl = CtlDer(content);
-  const std::string contentInfo = ContentInfo(oid::kCtl, ctl);
-  if (signer == nullptr) {
-    INT version = 1;
-    const std::string signedData = Sequence(
-        {Encode(X509_INTEGER, &version, "a version"), EmptySet(), contentInfo, EmptySet()});
-    return ContentInfo(szOID_RSA_signedData, signedData);
-  }
-  // The system's message encoder signs the content octets of the trust
-  // list, given as data (Wine's encoder takes data only: it writes every
-  // signed message as szOID_RSA_data); the trust list then takes the place
-  // of the data in the message, re-encoded with the other elements as they
-  // came: version, digest algorithms, certificates and signer.
-  const auto& s = signer->Get();
-  CMSG_SIGNER_ENCODE_INFO info{};
-  info.cbSize = sizeof info;
-  info.pCertInfo = s.cert.Get()->pCertInfo;
-  info.hCryptProv = s.provider.Get();
-  info.dwKeySpec = AT_SIGNATURE;
-  info.HashAlgorithm.pszObjId = OidArg(oid::kSha256);
-  std::vector<std::string> encodedCerts{EncodedCert(s.cert.Get())};
-  encodedCerts.insert(encodedCerts.end(), s.chain.begin(), s.chain.end());
+namespace {
+
+std::string_view NullParameters() {
+  return {kNullParameters, sizeof kNullParameters};
+}
+
+// SET OF with the one element: an attribute's values, taken from one.
+std::string SetOfOne(std::string_view element) {
+  CRYPT_ATTR_BLOB value = Blob(element);
+  CRYPT_ATTRIBUTE attribute{OidArg(oid::kCtl), 1, &value};
+  const auto elements =
+      ElementsOf(Encode(PKCS_ATTRIBUTE, &attribute, "a set"), "a set of one element");
+  if (elements.size() != 2) throw Exception("Cannot read back a set of one element.");
+  return elements[1];
+}
+
+// The encoded OBJECT IDENTIFIER, taken from a type and value without one.
+std::string ObjectIdentifier(const char* oid) {
+  const auto elements = ElementsOf(TypeAndValue(oid, {}), "an object identifier");
+  if (elements.empty()) throw Exception("Cannot read back an object identifier.");
+  return elements[0];
+}
+
+// The certificates field of SignedData ([0] IMPLICIT SET OF Certificate),
+// from a message without signers that carries them: the element after its
+// content info.
+std::string CertificatesField(const std::vector<std::string>& encoded) {
   std::vector<CERT_BLOB> certs;
-  for (const auto& c : encodedCerts) certs.push_back(Blob(c));
-  CMSG_SIGNED_ENCODE_INFO signedInfo{};
-  signedInfo.cbSize = sizeof signedInfo;
-  signedInfo.cSigners = 1;
-  signedInfo.rgSigners = &info;
-  signedInfo.cCertEncoded = static_cast<DWORD>(certs.size());
-  signedInfo.rgCertEncoded = certs.data();
-  Msg msg(CryptMsgOpenToEncode(kEncoding, 0, CMSG_SIGNED, &signedInfo, nullptr, nullptr));
-  if (!msg) Fail("Cannot start the signature");
-  const std::string octets = ContentOctets(ctl);
-  if (!CryptMsgUpdate(msg.Get(), Bytes(octets), static_cast<DWORD>(octets.size()), TRUE)) {
-    Fail("Cannot sign the catalog");
-  }
+  for (const auto& c : encoded) certs.push_back(Blob(c));
+  CMSG_SIGNED_ENCODE_INFO info{};
+  info.cbSize = sizeof info;
+  info.cCertEncoded = static_cast<DWORD>(certs.size());
+  info.rgCertEncoded = certs.data();
+  const Msg msg(CryptMsgOpenToEncode(kEncoding, 0, CMSG_SIGNED, &info, nullptr, nullptr));
+  if (!msg || !CryptMsgUpdate(msg.Get(), nullptr, 0, TRUE)) Fail("Cannot encode the certificates");
   DWORD size = 0;
   if (!CryptMsgGetParam(msg.Get(), CMSG_BARE_CONTENT_PARAM, 0, nullptr, &size)) {
-    Fail("Cannot encode the signed catalog");
+    Fail("Cannot encode the certificates");
   }
   std::string bare(size, '\0');
   if (!CryptMsgGetParam(msg.Get(), CMSG_BARE_CONTENT_PARAM, 0, bare.data(), &size)) {
-    Fail("Cannot encode the signed catalog");
+    Fail("Cannot encode the certificates");
   }
   bare.resize(size);
-  auto elements = ElementsOf(bare, "the signed message");
-  if (elements.size() < 4) throw Exception("Cannot read back the signed message.");
-  elements[2] = contentInfo;
-  return ContentInfo(szOID_RSA_signedData, Sequence(elements));
+  const auto elements = ElementsOf(bare, "the certificates");
+  for (std::size_t i = 0; i + 1 < elements.size(); ++i) {
+    if (TryDecode<CRYPT_CONTENT_INFO>(PKCS_CONTENT_INFO, elements[i])) return elements[i + 1];
+  }
+  throw Exception("Cannot read back the certificates.");
+}
+
+// The signer's SignerInfo over the trust list: SHA-256, with the
+// authenticated attributes catalogs carry (content type szOID_CTL and the
+// digest of the trust list's content octets), whose DER the key signs.
+// Built here rather than by the message encoder, which under Wine gives
+// every signed message the content type of data.
+std::string SignerInfo(const SigningIdentity::State& s, std::string_view octets) {
+  Hasher content(HashAlg::Sha256);
+  content.Update(octets);
+  const std::string digest = Octets(content.Final());
+  const std::string contentType = ObjectIdentifier(oid::kCtl);
+  CRYPT_ATTR_BLOB typeValue = Blob(contentType);
+  CRYPT_ATTR_BLOB digestValue = Blob(digest);
+  CRYPT_ATTRIBUTE attributes[] = {{OidArg(szOID_RSA_contentType), 1, &typeValue},
+                                  {OidArg(szOID_RSA_messageDigest), 1, &digestValue}};
+  CRYPT_ATTRIBUTES list{2, attributes};
+  const std::string signedAttributes = Encode(PKCS_ATTRIBUTES, &list, "the signed attributes");
+
+  UniqueHandle<HashTraits> hash;
+  if (!CryptCreateHash(s.provider.Get(), kCalgSha256, 0, 0, hash.Receive()) ||
+      !CryptHashData(hash.Get(), Bytes(signedAttributes),
+                     static_cast<DWORD>(signedAttributes.size()), 0)) {
+    Fail("Cannot hash the signed attributes");
+  }
+  DWORD size = 0;
+  if (!CryptSignHashW(hash.Get(), AT_SIGNATURE, nullptr, 0, nullptr, &size)) {
+    Fail("Cannot sign the catalog");
+  }
+  std::string signature(size, '\0');
+  if (!CryptSignHashW(hash.Get(), AT_SIGNATURE, nullptr, 0,
+                      reinterpret_cast<BYTE*>(signature.data()), &size)) {
+    Fail("Cannot sign the catalog");
+  }
+  signature.resize(size);
+  std::reverse(signature.begin(), signature.end());  // CryptoAPI gives it little-endian
+
+  const CERT_INFO* cert = s.cert.Get()->pCertInfo;
+  CMSG_SIGNER_INFO info{};
+  info.dwVersion = 1;
+  info.Issuer = cert->Issuer;
+  info.SerialNumber = cert->SerialNumber;
+  info.HashAlgorithm = {OidArg(oid::kSha256), Blob(NullParameters())};
+  info.HashEncryptionAlgorithm = {OidArg(szOID_RSA_RSA), Blob(NullParameters())};
+  info.EncryptedHash = Blob(signature);
+  info.AuthAttrs = list;
+  return Encode(PKCS7_SIGNER_INFO, &info, "the signer");
+}
+
+}  // namespace
+
+std::string EncodeCatalog(const CatalogContent& content, const SigningIdentity* signer) {
+  const std::string ctl = CtlDer(content);
+  const std::string contentInfo = ContentInfo(oid::kCtl, ctl);
+  INT version = 1;
+  const std::string versionDer = Encode(X509_INTEGER, &version, "a version");
+  if (signer == nullptr) {
+    return ContentInfo(szOID_RSA_signedData,
+                       Sequence({versionDer, EmptySet(), contentInfo, EmptySet()}));
+  }
+  const auto& s = signer->Get();
+  std::vector<std::string> certs{EncodedCert(s.cert.Get())};
+  certs.insert(certs.end(), s.chain.begin(), s.chain.end());
+  return ContentInfo(
+      szOID_RSA_signedData,
+      Sequence({versionDer, SetOfOne(TypeAndValue(oid::kSha256, NullParameters())), contentInfo,
+                CertificatesField(certs), SetOfOne(SignerInfo(s, ContentOctets(ctl)))}));
 }
 
 DecodedCatalog DecodeCatalog(std::string_view bytes, const std::string& name) {
