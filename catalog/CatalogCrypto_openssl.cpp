@@ -478,14 +478,6 @@ std::optional<NameValue> ReadNameValue(const std::string& der) {
 
 }  // namespace
 
-bool PlatformReadsCatalogs() {
-  return true;
-}
-
-bool PlatformWritesCatalogs() {
-  return true;
-}
-
 struct Hasher::State {
   MdCtx ctx;
 };

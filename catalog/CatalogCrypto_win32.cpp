@@ -509,14 +509,6 @@ bool ReadIndirectData(const std::string& der, CatalogMember& m) {
 
 }  // namespace
 
-bool PlatformReadsCatalogs() {
-  return true;
-}
-
-bool PlatformWritesCatalogs() {
-  return true;
-}
-
 // The key lives in a provider of its own (a verification context of the
 // RSA/AES provider: it hashes SHA-256 from Windows XP SP3 on, and keeps
 // nothing once closed), imported as a signature key.

@@ -19,13 +19,18 @@
 #   vormlan-cli check refuses it. With WTD_CHOICE_CATALOG it says
 #   the same for every member, whether or not the member's tag is in the
 #   catalog: Wine checks the catalog's signature, not the member.
-# Usage: wine_catalog_api_test.sh WINE_RUN MAKE_TEST_CATALOG CLI PROBE WINE_DLL_DIR
+# Last, vormlan-cli.exe generate --store-ready --sign writes the signed
+# catalog itself, and setupapi reads the package.
+# Usage: wine_catalog_api_test.sh WINE_RUN MAKE_TEST_CATALOG CLI PROBE WINE_DLL_DIR SOURCE_DIR
+#                                 SETUPAPI_VERDICT
 set -u
 wine_run=$1
 maker=$2
 cli=$3
 probe=$4
 dlls=$5
+src=$6
+verdict=$7
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -130,5 +135,27 @@ trust=$(awk '$1 == "trust-catalog" { print $2 }' "$work/changed.txt")
 "$wine_run" "$cli" check --arch x64 "$(winpath "$pkg")" >"$work/check.out" 2>&1
 [ $? -eq 1 ] && ok "vormlan-cli.exe check refuses it too" || bad "vormlan-cli.exe check refuses it too"
 cp "$work/saved.cat" "$pkg/kel.cat"
+
+# generate writes the signed catalog under Wine too.
+windows=$work/Windows
+x64=$windows/System32/spool/drivers/x64/3
+mkdir -p "$x64" "$windows/System32/spool/drivers/color"
+cp "$dlls/localspl.dll" "$x64/unidrv.dll"
+cp "$dlls/localui.dll" "$x64/unidrvui.dll"
+cp "$dlls/compstui.dll" "$x64/colourres.dll"
+printf '*GPDFileName: "colour.gpd"\r\n' >"$x64/colour.gpd"
+echo help >"$x64/unidrv.hlp"
+echo profile >"$windows/System32/spool/drivers/color/KELCOL.icm"
+echo profile >"$windows/System32/spool/drivers/color/kelgrey.icm"
+"$wine_run" "$cli" generate --registry "$(winpath "$src/tests/data/cli/store-ready.reg")" \
+  --windows-dir "$(winpath "$windows")" --arch x64 --printer Colour --out "$(winpath "$work/colour")" \
+  --sign "$(winpath "$work/signer.pfx")" --sign-password-file "$(winpath "$work/password.txt")" \
+  >"$work/gen.out" 2>&1
+expect "generate --store-ready --sign under Wine writes vormlan.cat" test -s "$work/colour/vormlan.cat"
+expect "... osslsigncode accepts a driver file against it" \
+  osslsigncode verify -CAfile root.pem -catalog "$work/colour/vormlan.cat" -in "$work/colour/unidrv.dll"
+expect "... check --trust accepts the package" \
+  "$wine_run" "$cli" check --arch x64 --trust "$(winpath "$work/root.pem")" "$(winpath "$work/colour")"
+expect "... setupapi reads the store-ready INF" "$wine_run" "$verdict" "$(winpath "$work/colour")"
 
 [ "$failures" -eq 0 ]
