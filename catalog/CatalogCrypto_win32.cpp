@@ -1090,12 +1090,13 @@ std::optional<std::string> VerifyCatalogSignature(
   // is read again with them as its detached content, so that the system
   // hashes exactly those.
   Msg detached;
+  std::string octets;
   try {
     detached = OpenMessage(bytes, "catalog", CMSG_DETACHED_FLAG);
+    octets = ContentOctets(parsed.ctl);
   } catch (const Exception& e) {
     return std::string(e.what());
   }
-  const std::string octets = ContentOctets(parsed.ctl);
   if (!CryptMsgUpdate(detached.Get(), Bytes(octets), static_cast<DWORD>(octets.size()), TRUE)) {
     return std::string("its content cannot be read for its signature");
   }
