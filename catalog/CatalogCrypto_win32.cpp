@@ -813,8 +813,9 @@ std::string CertificatesField(const std::vector<std::string>& encoded) {
 // The signer's SignerInfo over the trust list: SHA-256, with the
 // authenticated attributes catalogs carry (content type szOID_CTL and the
 // digest of the trust list's content octets), whose DER the key signs.
-// Built here rather than by the message encoder, which under Wine gives
-// every signed message the content type of data.
+// Built here rather than by the message encoder, which under Wine hashes
+// the trust list with its tag and length and gives the content type
+// attribute as data.
 std::string SignerInfo(const SigningIdentity::State& s, std::string_view octets) {
   Hasher content(HashAlg::Sha256);
   content.Update(octets);
@@ -865,6 +866,8 @@ std::string EncodeCatalog(const CatalogContent& content, const SigningIdentity* 
   INT version = 1;
   const std::string versionDer = Encode(X509_INTEGER, &version, "a version");
   if (signer == nullptr) {
+    // No digest algorithms and no signer infos: empty sets, which Wine's
+    // message encoder would leave out.
     return ContentInfo(szOID_RSA_signedData,
                        Sequence({versionDer, EmptySet(), contentInfo, EmptySet()}));
   }
