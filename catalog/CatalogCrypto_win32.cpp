@@ -693,10 +693,18 @@ SigningIdentity SigningIdentity::FromPfx(const std::filesystem::path& pfx,
     if (!store) store = import(nullptr);
   }
   if (!store) {
-    if (GetLastError() == ERROR_INVALID_PASSWORD) {
+    // Windows says ERROR_INVALID_PASSWORD; Wine sets no error at all, but
+    // PFXVerifyPassword tells.
+    const DWORD code = GetLastError();
+    const std::wstring pw = password ? WideFromUtf8(*password) : std::wstring();
+    if (code == ERROR_INVALID_PASSWORD || !PFXVerifyPassword(&blob, pw.c_str(), 0)) {
       throw Exception("Cannot open " + Quoted(PathText(pfx)) +
                       ": the password is wrong (or a password is needed and none was given).");
     }
+    if (code == ERROR_SUCCESS) {
+      throw Exception("Cannot read the key and certificate of " + Quoted(PathText(pfx)) + ".");
+    }
+    SetLastError(code);
     Fail("Cannot read the key and certificate of " + Quoted(PathText(pfx)));
   }
   std::vector<Cert> certs;

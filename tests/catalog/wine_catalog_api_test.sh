@@ -81,6 +81,30 @@ for how in pfx pem; do
     "$wine_run" "$cli" check --arch x64 --trust "$(winpath "$work/root.pem")" "$(winpath "$pkg")"
 done
 
+# Bad signing inputs are refused naming the file, and write nothing.
+printf 'wrong\n' >wrong.txt
+for args in "--pfx signer.pfx --password-file wrong.txt|signer.pfx|password is wrong" \
+            "--pfx root.pem|root.pem|not a PKCS #12" \
+            "--key other.key --cert chain.pem|chain.pem|does not belong" \
+            "--key chain.pem --cert chain.pem|chain.pem|no PEM private key"; do
+  IFS='|' read -r opts file why <<<"$args"
+  winopts=()
+  for o in $opts; do
+    case "$o" in --*) winopts+=("$o") ;; *) winopts+=("$(winpath "$work/$o")") ;; esac
+  done
+  rm -f "$work/bad.cat"
+  "$wine_run" "$maker" "$(winpath "$work/bad.cat")" "${winopts[@]}" "$(winpath "$pkg/kel.inf")" \
+    >"$work/bad.out" 2>&1
+  rc=$?
+  if [ $rc -ne 0 ] && grep -q "$file" "$work/bad.out" && grep -q "$why" "$work/bad.out" &&
+    [ ! -e "$work/bad.cat" ]; then
+    ok "refused: $opts ($why)"
+  else
+    bad "refused: $opts ($why)"
+    cat "$work/bad.out"
+  fi
+done
+
 # The system's catalog API on the last catalog.
 "$wine_run" "$probe" "$(winpath "$work/root.pem")" "$(winpath "$pkg/kel.cat")" \
   "${winmembers[@]}" >"$work/probe.out" 2>&1
