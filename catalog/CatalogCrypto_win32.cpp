@@ -563,6 +563,45 @@ void RequireKeyMatches(const SigningIdentity::State& s, const std::filesystem::p
   }
 }
 
+// A key whose private parts disagree with its public half signs wrongly
+// without any error (Wine's PKCS #12 import garbles some keys this way): a
+// trial signature, checked with the certificate's public key, finds that
+// out before anything is written.
+void RequireKeySigns(const SigningIdentity::State& s, const std::filesystem::path& file) {
+  static constexpr char kTrial[] = "a trial signature";
+  const auto hashed = [&s] {
+    UniqueHandle<HashTraits> hash;
+    if (!CryptCreateHash(s.provider.Get(), kCalgSha256, 0, 0, hash.Receive()) ||
+        !CryptHashData(hash.Get(), reinterpret_cast<const BYTE*>(kTrial), sizeof kTrial - 1, 0)) {
+      Fail("Cannot hash a trial signature");
+    }
+    return hash;
+  };
+  const auto signing = hashed();
+  DWORD size = 0;
+  if (!CryptSignHashW(signing.Get(), AT_SIGNATURE, nullptr, 0, nullptr, &size)) {
+    Fail("Cannot sign with the private key of " + Quoted(PathText(file)));
+  }
+  std::vector<BYTE> signature(size);
+  if (!CryptSignHashW(signing.Get(), AT_SIGNATURE, nullptr, 0, signature.data(), &size)) {
+    Fail("Cannot sign with the private key of " + Quoted(PathText(file)));
+  }
+  Key certificateKey;
+  if (!CryptImportPublicKeyInfo(s.provider.Get(), X509_ASN_ENCODING,
+                                &s.cert.Get()->pCertInfo->SubjectPublicKeyInfo,
+                                certificateKey.Receive())) {
+    Fail("Cannot read the public key of the certificate of " + Quoted(PathText(file)));
+  }
+  const auto checking = hashed();
+  if (!CryptVerifySignatureW(checking.Get(), signature.data(), size, certificateKey.Get(), nullptr,
+                             0)) {
+    throw Exception("The private key of " + Quoted(PathText(file)) +
+                    " signs wrongly with this system's cryptographic provider: a trial "
+                    "signature does not verify with the certificate's public key. Give the "
+                    "key and certificate as PEM files (--sign-key and --sign-cert) instead.");
+  }
+}
+
 std::string EncodedCert(PCCERT_CONTEXT c) {
   return std::string(reinterpret_cast<const char*>(c->pbCertEncoded), c->cbCertEncoded);
 }
@@ -726,6 +765,7 @@ SigningIdentity SigningIdentity::FromPfx(const std::filesystem::path& pfx,
     }
   }
   RequireKeyMatches(*s, pfx);
+  RequireKeySigns(*s, pfx);
   return SigningIdentity(std::move(s));
 }
 
@@ -764,6 +804,7 @@ SigningIdentity SigningIdentity::FromPem(const std::filesystem::path& key,
   }
   if (!s->cert) throw Exception(Quoted(PathText(cert)) + " holds no PEM certificate.");
   RequireKeyMatches(*s, cert);
+  RequireKeySigns(*s, key);
   return SigningIdentity(std::move(s));
 }
 
