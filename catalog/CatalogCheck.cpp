@@ -56,15 +56,6 @@ std::vector<std::string> CatalogChecker::Verify(const std::filesystem::path& cat
                                                 const std::vector<generation::PackageFile>& files) {
   std::vector<std::string> problems;
   const std::string quoted = Quoted(catalogName);
-  if (!PlatformReadsCatalogs()) {
-    // The folder check stands; only a demanded signature is a problem.
-    if (trustedRoots_) {
-      problems.push_back("catalog " + quoted +
-                         " cannot be verified by this build: check the package with the Linux "
-                         "build of vormlan-cli");
-    }
-    return problems;
-  }
   std::string bytes;
   if (const auto error = ReadCatalog(catalog, bytes)) {
     problems.push_back("catalog file " + quoted + " " + *error);

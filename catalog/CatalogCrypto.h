@@ -16,12 +16,6 @@
 
 namespace vormlan::catalog {
 
-// Whether this build reads catalogs back (DecodeCatalog and
-// VerifyCatalogSignature), and writes them (EncodeCatalog and the signing
-// identities); where not, they throw saying so.
-bool PlatformReadsCatalogs();
-bool PlatformWritesCatalogs();
-
 class Hasher {
  public:
   explicit Hasher(HashAlg alg);

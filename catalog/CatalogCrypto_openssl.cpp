@@ -15,12 +15,12 @@
 #include <algorithm>
 #include <climits>
 #include <ctime>
-#include <fstream>
 #include <iterator>
 #include <memory>
 
 #include "catalog/CatalogCrypto.h"
 #include "catalog/CatalogOids.h"
+#include "catalog/CryptoFiles.h"
 #include "common/Exception.h"
 #include "common/Quoted.h"
 #include "common/Unicode.h"
@@ -279,18 +279,6 @@ std::string FromBmp(const ASN1_STRING* s) {
   return unicode::FromUtf16Le(be);
 }
 
-std::string Utf16WithNul(const std::string& utf8) {
-  return unicode::ToUtf16Le(utf8) + std::string(2, '\0');
-}
-
-std::string FromUtf16WithNul(std::string bytes) {
-  if (bytes.size() % 2 != 0) bytes.pop_back();
-  while (bytes.size() >= 2 && bytes[bytes.size() - 1] == '\0' && bytes[bytes.size() - 2] == '\0') {
-    bytes.resize(bytes.size() - 2);
-  }
-  return unicode::FromUtf16Le(bytes);
-}
-
 std::string StringOf(const ASN1_STRING* s) {
   return std::string(reinterpret_cast<const char*>(ASN1_STRING_get0_data(s)),
                      static_cast<std::size_t>(ASN1_STRING_length(s)));
@@ -490,14 +478,6 @@ std::optional<NameValue> ReadNameValue(const std::string& der) {
 
 }  // namespace
 
-bool PlatformReadsCatalogs() {
-  return true;
-}
-
-bool PlatformWritesCatalogs() {
-  return true;
-}
-
 struct Hasher::State {
   MdCtx ctx;
 };
@@ -532,33 +512,6 @@ SigningIdentity::SigningIdentity(SigningIdentity&&) noexcept = default;
 SigningIdentity& SigningIdentity::operator=(SigningIdentity&&) noexcept = default;
 
 namespace {
-
-std::string PathText(const std::filesystem::path& path) {
-  const auto u8 = path.u8string();
-  return std::string(u8.begin(), u8.end());
-}
-
-// A key or certificate file, read whole (they are small: at most 1 MiB).
-std::string ReadSmallFile(const std::filesystem::path& path, const char* what) {
-  constexpr std::size_t kMax = 1024 * 1024;
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) {
-    throw Exception("Cannot read " + std::string(what) + " " + Quoted(PathText(path)) +
-                    ": not a readable file.");
-  }
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes;
-  bytes.resize(kMax + 1);
-  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (in.bad()) {
-    throw Exception("Cannot read " + std::string(what) + " " + Quoted(PathText(path)) + ".");
-  }
-  bytes.resize(static_cast<std::size_t>(in.gcount()));
-  if (bytes.size() > kMax) {
-    throw Exception(Quoted(PathText(path)) + " is larger than 1 MiB, too large for " + what + ".");
-  }
-  return bytes;
-}
 
 Bio MemBio(const std::string& bytes) {
   return Bio(

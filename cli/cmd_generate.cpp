@@ -268,11 +268,6 @@ void RunStore(generation::HostServices& host, const std::string& outDir, Arch ar
 // The catalog of a store-ready package, over its files as they now stand.
 void WriteCatalog(generation::HostServices& host, const generation::PackageResult& package,
                   const Options& o, RunReport& report, const Messages& messages) {
-  if (!catalog::PlatformWritesCatalogs()) {
-    messages.Notice(std::string("this build writes no catalog: make ") + catalog::kCatalogFileName +
-                    " with the Linux build of vormlan-cli (generate --store-ready)");
-    return;
-  }
   const generation::HostServices::TemporaryFoldersGuard temporaries(host);
   catalog::WritePackageCatalog(host, package.directory, package.packageFiles, o.signer.get(),
                                static_cast<std::int64_t>(std::time(nullptr)));

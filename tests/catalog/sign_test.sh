@@ -31,20 +31,9 @@ fails() { ! "$@"; }
 
 # A root, a code-signing certificate it issued, and a stranger's root.
 cd "$work"
-openssl req -x509 -newkey rsa:2048 -nodes -keyout root.key -out root.pem -days 30 \
-  -subj "/CN=Vormlan Test Root" -addext "basicConstraints=critical,CA:true" \
-  -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
-openssl req -newkey rsa:2048 -nodes -keyout signer.key -out signer.csr \
-  -subj "/CN=Vormlan Test Signer" 2>/dev/null
-printf 'basicConstraints=CA:false\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' >ext.cnf
-openssl x509 -req -in signer.csr -CA root.pem -CAkey root.key -CAcreateserial -days 30 \
-  -extfile ext.cnf -out signer.pem 2>/dev/null
-cat signer.pem root.pem >chain.pem
-printf 'pass word\n' >password.txt
-openssl pkcs12 -export -inkey signer.key -in signer.pem -certfile root.pem \
-  -passout file:password.txt -out signer.pfx
-openssl req -x509 -newkey rsa:2048 -nodes -keyout other.key -out other.pem -days 30 \
-  -subj "/CN=Someone Else" 2>/dev/null
+# shellcheck source=tests/catalog/test_package.sh
+source "$src/tests/catalog/test_package.sh"
+make_test_pki
 
 # The package: an INF, three PE images and two flat files. osslsigncode
 # pads an unsigned image to a multiple of 8 bytes before hashing it, as a
@@ -58,24 +47,7 @@ cp "$dlls/localui.dll" "$pkg/kelui.dll"
 cp "$dlls/compstui.dll" "$pkg/kelres.dll"
 printf '*GPDFileName: "kel.gpd"\r\n' >"$pkg/kel.gpd"
 printf 'help\r\n' >"$pkg/kel.hlp"
-cat >"$pkg/kel.inf" <<'INF'
-[Version]
-Signature="$Windows NT$"
-Class=Printer
-ClassGuid={4D36E979-E325-11CE-BFC1-08002BE10318}
-Provider=%Kel%
-CatalogFile=kel.cat
-[Manufacturer]
-%Kel%=Kel,NTamd64
-[Kel.NTamd64]
-"Kel Laser" = KelInst
-[KelInst]
-CopyFiles=@kel.dll,@kelui.dll,@kelres.dll,@kel.gpd,@kel.hlp
-[DestinationDirs]
-DefaultDestDir=66000
-[Strings]
-Kel="Kel"
-INF
+write_kel_inf "$pkg" kel.dll kelui.dll kelres.dll kel.gpd kel.hlp
 members=(kel.inf kel.dll kelui.dll kelres.dll kel.gpd kel.hlp)
 
 "$maker" "$pkg/kel.cat" --pfx signer.pfx --password-file password.txt "${members[@]/#/$pkg/}"

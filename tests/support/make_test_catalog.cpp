@@ -1,6 +1,8 @@
-// make-test-catalog OUT.cat [--pfx P [--password-file F] | --key K --cert C] FILE...
+// make-test-catalog OUT.cat [--time SECONDS] [--pfx P [--password-file F] | --key K --cert C]
+//                   FILE...
 // Writes the catalog of FILEs (members named by their file names) as a
-// package would carry it, for shell tests of signing and checking.
+// package would carry it, made now or at the given time (seconds since
+// 1970), for shell tests of signing and checking.
 
 #include <cstdio>
 #include <ctime>
@@ -18,6 +20,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   SigningFiles signing;
+  std::string time;
   std::vector<MemberFile> files;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -25,6 +28,7 @@ int main(int argc, char** argv) {
                           : arg == "--password-file" ? &signing.passwordFile
                           : arg == "--key"           ? &signing.key
                           : arg == "--cert"          ? &signing.cert
+                          : arg == "--time"          ? &time
                                                      : nullptr;
     if (option != nullptr && i + 1 < argc) {
       *option = argv[++i];
@@ -35,8 +39,9 @@ int main(int argc, char** argv) {
   }
   try {
     const auto signer = LoadSigner(signing);
-    const std::string bytes = BuildCatalog(files, signer ? &*signer : nullptr,
-                                           static_cast<std::int64_t>(std::time(nullptr)));
+    const std::int64_t when =
+        time.empty() ? static_cast<std::int64_t>(std::time(nullptr)) : std::stoll(time);
+    const std::string bytes = BuildCatalog(files, signer ? &*signer : nullptr, when);
     std::ofstream out(argv[1], std::ios::binary);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return out.good() ? 0 : 1;
