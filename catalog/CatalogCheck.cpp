@@ -68,7 +68,7 @@ std::vector<std::string> CatalogChecker::Verify(const std::filesystem::path& cat
     problems.push_back(e.what());
     return problems;
   }
-  if (const auto wrong = VerifyCatalogSignature(bytes, trustedRoots_)) {
+  if (const auto wrong = VerifyCatalogSignature(bytes, trust_)) {
     problems.push_back("catalog " + quoted + ": " + *wrong);
   }
   const auto& content = decoded.content;

@@ -69,12 +69,24 @@ struct DecodedCatalog {
 // when it is no catalog or its content cannot be read.
 DecodedCatalog DecodeCatalog(std::string_view bytes, const std::string& name);
 
+// What a signer's certificate must chain to for a catalog to be trusted.
+struct TrustAnchors {
+  std::optional<std::filesystem::path> rootsFile;  // a PEM file of root certificates
+  bool systemRoots = false;                        // the roots the system trusts
+  bool Any() const { return rootsFile.has_value() || systemRoots; }
+};
+
+// Whether this build can consult the system's trusted roots (the Root
+// store on Windows); where not, TrustAnchors::systemRoots is refused.
+bool PlatformHasSystemRoots();
+
 // Checks the catalog's signature: that each signer's signature covers the
-// content as it stands; with trustedRoots (a PEM file of roots), also that
-// the signer's certificate chains to one of them (through the certificates
-// the catalog carries) and may sign code. Nothing when it holds; otherwise
-// what is wrong.
-std::optional<std::string> VerifyCatalogSignature(
-    std::string_view bytes, const std::optional<std::filesystem::path>& trustedRoots);
+// content as it stands; with trust anchors, also that the signer's
+// certificate chains (through the certificates the catalog carries) to one
+// of the roots of the file or, with systemRoots, to a root the system
+// trusts (either suffices), and may sign code. Nothing when it holds;
+// otherwise what is wrong.
+std::optional<std::string> VerifyCatalogSignature(std::string_view bytes,
+                                                  const TrustAnchors& trust);
 
 }  // namespace vormlan::catalog

@@ -719,8 +719,16 @@ DecodedCatalog DecodeCatalog(std::string_view bytes, const std::string& name) {
   return out;
 }
 
-std::optional<std::string> VerifyCatalogSignature(
-    std::string_view bytes, const std::optional<std::filesystem::path>& trustedRoots) {
+bool PlatformHasSystemRoots() {
+  return false;
+}
+
+std::optional<std::string> VerifyCatalogSignature(std::string_view bytes,
+                                                  const TrustAnchors& trust) {
+  if (trust.systemRoots) {
+    throw Exception("This build cannot consult the system's trusted roots: give them in a file.");
+  }
+  const auto& trustedRoots = trust.rootsFile;
   Pkcs7 p7;
   try {
     p7 = ParsePkcs7(bytes, "catalog");

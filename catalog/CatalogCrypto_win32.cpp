@@ -1024,6 +1024,31 @@ std::optional<std::string> CheckChain(PCCERT_CONTEXT signer, HCERTSTORE carried,
   return std::nullopt;
 }
 
+// The chain Windows itself builds: through the certificates the catalog
+// carries to a root in the system's stores (the Root store and the roots
+// policy adds), as the driver store's check of a catalog does.
+std::optional<std::string> CheckSystemChain(PCCERT_CONTEXT signer, HCERTSTORE carried) {
+  CERT_CHAIN_PARA para{};
+  para.cbSize = sizeof para;
+  Chain chain;
+  PCCERT_CHAIN_CONTEXT made = nullptr;
+  if (!CertGetCertificateChain(nullptr, signer, nullptr, carried, &para, 0, nullptr, &made)) {
+    Fail("Cannot build the signer's certificate chain");
+  }
+  chain.Reset(made);
+  const std::string intro =
+      "its signer's certificate does not chain to a root this system trusts: ";
+  if (chain.Get()->cChain == 0 || chain.Get()->rgpChain[0]->cElement == 0) {
+    return intro + "no chain";
+  }
+  const DWORD ignored = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
+  const CERT_SIMPLE_CHAIN* simple = chain.Get()->rgpChain[0];
+  if (const DWORD status = simple->TrustStatus.dwErrorStatus & ~ignored; status != 0) {
+    return intro + ChainProblem(status);
+  }
+  return std::nullopt;
+}
+
 template <typename T>
 std::optional<std::vector<BYTE>> SignerParam(HCRYPTMSG msg, DWORD param, DWORD index) {
   DWORD size = 0;
@@ -1083,8 +1108,12 @@ bool MayNotSignCode(PCCERT_CONTEXT cert) {
 
 }  // namespace
 
-std::optional<std::string> VerifyCatalogSignature(
-    std::string_view bytes, const std::optional<std::filesystem::path>& trustedRoots) {
+bool PlatformHasSystemRoots() {
+  return true;
+}
+
+std::optional<std::string> VerifyCatalogSignature(std::string_view bytes,
+                                                  const TrustAnchors& trust) {
   Parsed parsed;
   Msg msg;
   try {
@@ -1095,7 +1124,7 @@ std::optional<std::string> VerifyCatalogSignature(
   }
   const DWORD signers = SignerCount(msg.Get());
   if (signers == 0) {
-    return trustedRoots ? std::optional<std::string>("it is not signed") : std::nullopt;
+    return trust.Any() ? std::optional<std::string>("it is not signed") : std::nullopt;
   }
   // The signature of a trust list covers its content octets; the message
   // is read again with them as its detached content, so that the system
@@ -1136,8 +1165,17 @@ std::optional<std::string> VerifyCatalogSignature(
           "its signature does not match its content: the catalog was changed "
           "after it was signed, or is damaged");
     }
-    if (!trustedRoots) continue;
-    if (auto problem = CheckChain(signer.Get(), carried.Get(), *trustedRoots)) return problem;
+    if (!trust.Any()) continue;
+    // Either anchor suffices; when neither holds, both say why.
+    std::optional<std::string> problem;
+    if (trust.rootsFile) problem = CheckChain(signer.Get(), carried.Get(), *trust.rootsFile);
+    if (trust.systemRoots && (problem || !trust.rootsFile)) {
+      auto system = CheckSystemChain(signer.Get(), carried.Get());
+      problem = !system   ? std::nullopt
+                : problem ? std::optional(*problem + "; " + *system)
+                          : system;
+    }
+    if (problem) return problem;
     if (MayNotSignCode(signer.Get())) {
       return std::string("its signer's certificate is not for code signing");
     }

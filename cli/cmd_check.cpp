@@ -65,7 +65,8 @@ void AddCheckCommand(CLI::App& app, int& status) {
       "store) must list there every file it copies, and every file it lists must be there.\n"
       "The catalog an INF names must list the INF and every file it copies, each with its "
       "hash (the Authenticode image hash of PE files), and nothing else; a signed catalog's "
-      "signature must cover its content, and with --trust chain to one of the given roots.\n"
+      "signature must cover its content, and with --trust chain to one of the given roots (with "
+      "--trust-system, on Windows, to a root the system trusts; either suffices).\n"
       "Prints one problem per line, \"<inf file>: <what is wrong>\".\n"
       "Exit status: 0 all holds, 1 problems found (also: the folder is missing or holds no INF "
       "file), 2 usage.");
@@ -75,6 +76,7 @@ void AddCheckCommand(CLI::App& app, int& status) {
     generation::Arch arch = generation::Arch::X86;
     bool json = false;
     std::string trust;
+    bool trustSystem = false;
     bool noCatalog = false;
   };
   auto o = std::make_shared<Options>();
@@ -88,19 +90,28 @@ void AddCheckCommand(CLI::App& app, int& status) {
                   "certificate that chains to one of them")
       ->check(CLI::ExistingFile)
       ->type_name("ROOT.pem");
+  cmd->add_flag("--trust-system", o->trustSystem,
+                "Windows: the catalog must be signed by a code-signing certificate that chains to "
+                "a root this system trusts (its Root store)");
   cmd->add_flag("--no-catalog", o->noCatalog,
                 "Check that the catalog file is there, not what it lists or its signature");
   cmd->callback([cmd, o, &status] {
     RequireNoExtras(*cmd);
     RequireOption(*cmd, "DIR", o->dir);
     const auto arch = o->arch;
-    if (o->noCatalog && !o->trust.empty()) {
+    if (o->noCatalog && (!o->trust.empty() || o->trustSystem)) {
       throw UsageError(
           "--trust checks the catalog, which --no-catalog leaves out: give one of them.");
     }
-    catalog::CatalogChecker catalogs(
-        o->trust.empty() ? std::nullopt
-                         : std::optional<std::filesystem::path>(FolderPath(o->trust)));
+    if (o->trustSystem && !catalog::PlatformHasSystemRoots()) {
+      throw UsageError(
+          "--trust-system: this build cannot consult a system's trusted roots; give them with "
+          "--trust ROOT.pem.");
+    }
+    catalog::TrustAnchors trust;
+    if (!o->trust.empty()) trust.rootsFile = FolderPath(o->trust);
+    trust.systemRoots = o->trustSystem;
+    catalog::CatalogChecker catalogs(std::move(trust));
     const auto result =
         generation::CheckPackage(FolderPath(o->dir), arch, o->noCatalog ? nullptr : &catalogs);
     Out().Line(o->json ? Json(o->dir, arch, result) : Text(o->dir, arch, result));

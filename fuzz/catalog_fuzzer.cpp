@@ -47,7 +47,7 @@ void CheckCatalog(std::string_view bytes) {
     // No catalog, or one whose content cannot be read.
   }
   try {
-    (void)vormlan::catalog::VerifyCatalogSignature(bytes, std::nullopt);
+    (void)vormlan::catalog::VerifyCatalogSignature(bytes, vormlan::catalog::TrustAnchors{});
   } catch (const vormlan::Exception&) {
   }
 }

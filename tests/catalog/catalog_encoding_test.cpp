@@ -116,9 +116,9 @@ TEST_F(CatalogEncoding, EachBuildReadsAndVerifiesTheOthersSignedCatalogs) {
     const DecodedCatalog decoded = DecodeCatalog(bytes, name);
     EXPECT_TRUE(decoded.signedBySomeone);
     EXPECT_EQ(decoded.content, content);
-    EXPECT_EQ(VerifyCatalogSignature(bytes, std::nullopt), std::nullopt);
-    EXPECT_EQ(VerifyCatalogSignature(bytes, root), std::nullopt);
-    const auto stranger = VerifyCatalogSignature(bytes, Golden("stranger.pem"));
+    EXPECT_EQ(VerifyCatalogSignature(bytes, TrustAnchors{}), std::nullopt);
+    EXPECT_EQ(VerifyCatalogSignature(bytes, TrustAnchors{root}), std::nullopt);
+    const auto stranger = VerifyCatalogSignature(bytes, TrustAnchors{Golden("stranger.pem")});
     ASSERT_TRUE(stranger.has_value());
     EXPECT_NE(stranger->find("does not chain to the trusted roots"), std::string::npos)
         << *stranger;
@@ -127,7 +127,7 @@ TEST_F(CatalogEncoding, EachBuildReadsAndVerifiesTheOthersSignedCatalogs) {
     const auto at = bytes.find(tag);
     ASSERT_NE(at, std::string::npos);
     bytes[at + 3] = static_cast<char>(bytes[at + 3] ^ 1);
-    const auto changed = VerifyCatalogSignature(bytes, root);
+    const auto changed = VerifyCatalogSignature(bytes, TrustAnchors{root});
     ASSERT_TRUE(changed.has_value());
     EXPECT_NE(changed->find("does not match its content"), std::string::npos) << *changed;
   }

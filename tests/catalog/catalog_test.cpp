@@ -64,8 +64,9 @@ TEST(Catalog, MembersRoundTripThroughTheEncoding) {
   const DecodedCatalog decoded = DecodeCatalog(der, "vormlan.cat");
   EXPECT_FALSE(decoded.signedBySomeone);
   EXPECT_EQ(decoded.content, content);
-  EXPECT_EQ(VerifyCatalogSignature(der, std::nullopt), std::nullopt);
-  EXPECT_EQ(VerifyCatalogSignature(der, std::filesystem::path("roots.pem")), "it is not signed");
+  EXPECT_EQ(VerifyCatalogSignature(der, TrustAnchors{}), std::nullopt);
+  EXPECT_EQ(VerifyCatalogSignature(der, TrustAnchors{std::filesystem::path("roots.pem")}),
+            "it is not signed");
 }
 
 TEST(Catalog, DamagedCatalogsAreRefusedByName) {

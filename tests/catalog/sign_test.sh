@@ -70,6 +70,9 @@ check "check --trust accepts the package" "$cli" check --arch x64 --trust root.p
 check "check --trust refuses a stranger's root" fails "$cli" check --arch x64 --trust other.pem "$pkg"
 grep -q "does not chain to the trusted roots" "$work/last.out" ||
   { echo "FAILED: the refusal says why"; failures=$((failures + 1)); }
+"$cli" check --arch x64 --trust-system "$pkg" >/dev/null 2>&1
+rc=$?
+check "check --trust-system is a usage error where there is no system store" bash -c "[ $rc -eq 2 ]"
 
 # One byte changed in any file: check exits 1 naming it.
 for f in "${members[@]}"; do

@@ -19,6 +19,8 @@
 #   vormlan-cli check refuses it. With WTD_CHOICE_CATALOG it says
 #   the same for every member, whether or not the member's tag is in the
 #   catalog: Wine checks the catalog's signature, not the member.
+# vormlan-cli.exe check --trust-system asks the same Root store: it refuses
+# the package before the root is added and accepts it after.
 # Last, vormlan-cli.exe generate --store-ready --sign writes the signed
 # catalog itself, and setupapi reads the package.
 # Usage: wine_catalog_api_test.sh WINE_RUN MAKE_TEST_CATALOG CLI PROBE WINE_DLL_DIR SOURCE_DIR
@@ -105,6 +107,22 @@ for args in "--pfx signer.pfx --password-file wrong.txt|signer.pfx|password is w
   fi
 done
 
+# check --trust-system asks the system's stores, which do not hold this
+# run's fresh root yet.
+trust_system() {  # expected status, what, extra options...
+  local want=$1 what=$2
+  shift 2
+  "$wine_run" "$cli" check --arch x64 "$@" --trust-system "$(winpath "$pkg")" >"$work/ts.out" 2>&1
+  local rc=$?
+  if [ $rc -eq "$want" ]; then ok "$what"; else
+    bad "$what (exit $rc)"
+    cat "$work/ts.out"
+  fi
+}
+trust_system 1 "check --trust-system refuses a root the system does not trust"
+grep -q "does not chain to a root this system trusts" "$work/ts.out" &&
+  ok "... saying so" || bad "... saying so"
+
 # The system's catalog API on the last catalog.
 "$wine_run" "$probe" "$(winpath "$work/root.pem")" "$(winpath "$pkg/kel.cat")" \
   "${winmembers[@]}" >"$work/probe.out" 2>&1
@@ -144,6 +162,9 @@ done
 [ "$(awk '$1 == "trust-catalog" { print $2 }' "$work/probe.txt")" = 0x00000000 ] &&
   ok "WinVerifyTrust accepts the catalog with its root in the Root store" ||
   bad "WinVerifyTrust accepts the catalog with its root in the Root store"
+
+trust_system 0 "check --trust-system accepts the package once its root is in the Root store"
+trust_system 0 "... also beside a stranger's --trust (either suffices)" --trust "$(winpath "$work/other.pem")"
 
 # A catalog changed after it was signed: the signature no longer holds, but
 # Wine does not see it.
