@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ui/TextCalls_win32.h"
+
 namespace vormlan::ui {
 
 DialogTemplate::DialogTemplate(DWORD style, DWORD exStyle) {
@@ -75,6 +77,8 @@ constexpr int kButtonHeight = 25;
 constexpr int kButtonGap = 8;
 
 struct MessageDialogState {
+  TextCalls calls;
+  UniqueGdiObject textFont;  // the message face, for a text beyond the ANSI code page
   const std::string* caption;
   const std::string* text;
   LPCSTR icon;
@@ -83,10 +87,16 @@ struct MessageDialogState {
   int escapeId;
 };
 
-void LayOutMessageDialog(HWND dialog, const MessageDialogState& state) {
-  SetWindowTextA(dialog, state.caption->c_str());
+void LayOutMessageDialog(HWND dialog, MessageDialogState& state) {
+  state.calls.SetText(dialog, *state.caption);
   HWND textControl = GetDlgItem(dialog, kTextId);
-  SetWindowTextA(textControl, state.text->c_str());
+  state.calls.SetText(textControl, *state.text);
+  if (state.calls.BeyondAnsi(*state.text)) {
+    state.textFont = MessageFaceFontLike(dialog);
+    if (state.textFont) {
+      SendMessageW(textControl, WM_SETFONT, reinterpret_cast<WPARAM>(state.textFont.Get()), FALSE);
+    }
+  }
 
   int left = kMargin;
   int iconBottom = 0;
@@ -105,9 +115,9 @@ void LayOutMessageDialog(HWND dialog, const MessageDialogState& state) {
   RECT textBounds{0, 0, std::max(GetSystemMetrics(SM_CXSCREEN) / 2, 200), 0};
   HDC dc = GetDC(textControl);
   HGDIOBJ oldFont =
-      SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(dialog, WM_GETFONT, 0, 0)));
-  DrawTextA(dc, state.text->c_str(), -1, &textBounds,
-            DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+      SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(textControl, WM_GETFONT, 0, 0)));
+  state.calls.Draw(dc, *state.text, textBounds,
+                   DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
   SelectObject(dc, oldFont);
   ReleaseDC(textControl, dc);
   const int textWidth = textBounds.right - textBounds.left;
@@ -122,7 +132,7 @@ void LayOutMessageDialog(HWND dialog, const MessageDialogState& state) {
   int x = (width - rowWidth) / 2;
   for (const DialogButton& button : *state.buttons) {
     HWND control = GetDlgItem(dialog, button.id);
-    SetWindowTextA(control, button.text.c_str());
+    state.calls.SetText(control, button.text);
     SetWindowPos(control, nullptr, x, buttonTop, kButtonWidth, kButtonHeight, SWP_NOZORDER);
     x += kButtonWidth + kButtonGap;
   }
@@ -177,7 +187,8 @@ INT_PTR CALLBACK MessageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 }  // namespace
 
 int RunMessageDialog(HWND owner, const std::string& caption, const std::string& text, LPCSTR icon,
-                     const std::vector<DialogButton>& buttons, int defaultId, int escapeId) {
+                     const std::vector<DialogButton>& buttons, int defaultId, int escapeId,
+                     registry::TextEncoding encoding) {
   DialogTemplate dialog(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, WS_EX_DLGMODALFRAME);
   dialog.AddItem(kIconId, DialogClass::Static, WS_VISIBLE | SS_ICON);
   dialog.AddItem(kTextId, DialogClass::Static, WS_VISIBLE | SS_LEFT | SS_NOPREFIX);
@@ -186,10 +197,10 @@ int RunMessageDialog(HWND owner, const std::string& caption, const std::string& 
     dialog.AddItem(static_cast<WORD>(button.id), DialogClass::Button,
                    WS_VISIBLE | WS_TABSTOP | kind);
   }
-  MessageDialogState state{&caption, &text, icon, &buttons, defaultId, escapeId};
-  const INT_PTR result =
-      DialogBoxIndirectParamA(GetModuleHandleA(nullptr), dialog.Get(), owner, MessageDialogProc,
-                              reinterpret_cast<LPARAM>(&state));
+  MessageDialogState state{TextCalls(encoding), UniqueGdiObject(), &caption, &text, icon, &buttons,
+                           defaultId,           escapeId};
+  const INT_PTR result = state.calls.RunDialog(dialog.Get(), owner, MessageDialogProc,
+                                               reinterpret_cast<LPARAM>(&state));
   return result <= 0 ? escapeId : static_cast<int>(result);
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "registry/RegistryApi.h"
+
 namespace vormlan::ui {
 
 inline constexpr char kDialogFontName[] = "MS Sans Serif";
@@ -53,8 +55,11 @@ struct DialogButton {
 // system icon (IDI_QUESTION, ...; nullptr for none) and a row of buttons
 // under it; centred on the screen. defaultId answers Enter; Esc and the close
 // button give escapeId. Returns the id of the answer; escapeId also when the
-// dialog could not be shown.
+// dialog could not be shown. Texts are in the given encoding; in UTF-8 the
+// dialog shows them in any script (in the system's message face where the
+// ANSI code page lacks a character).
 int RunMessageDialog(HWND owner, const std::string& caption, const std::string& text, LPCSTR icon,
-                     const std::vector<DialogButton>& buttons, int defaultId, int escapeId);
+                     const std::vector<DialogButton>& buttons, int defaultId, int escapeId,
+                     registry::TextEncoding encoding = registry::TextEncoding::Ansi);
 
 }  // namespace vormlan::ui

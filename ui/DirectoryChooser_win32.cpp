@@ -7,6 +7,7 @@
 
 #include "ui/DialogTemplate_win32.h"
 #include "ui/FolderList.h"
+#include "ui/TextCalls_win32.h"
 
 namespace vormlan::ui {
 
@@ -16,62 +17,39 @@ constexpr int kRowHeight = 16;
 constexpr int kIndent = 12;
 
 struct ChooserState {
+  explicit ChooserState(registry::TextEncoding encoding) : calls(encoding) {}
+  TextCalls calls;
   std::string start;
   std::string currentDir;
   std::vector<FolderRow> rows;
   std::optional<std::string> result;
+  // The message face for the name, folder and file lists once a name beyond
+  // the ANSI code page is shown or typed there.
+  UniqueGdiObject wideFont;
   std::exception_ptr error;  // an exception of the dialog procedure, rethrown by the caller
 };
 
-std::string WindowText(HWND window) {
-  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
-  const int length = GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
-  text.resize(static_cast<std::size_t>(std::max(length, 0)));
-  return text;
-}
-
-std::string CurrentDirectory() {
-  std::string text(MAX_PATH + 1, '\0');
-  DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(text.size()), text.data());
-  if (length >= text.size()) {
-    text.resize(length + 1);
-    length = GetCurrentDirectoryA(static_cast<DWORD>(text.size()), text.data());
+// Gives the name box and both lists a font that draws text in any script
+// when text needs one.
+void FitFontTo(HWND dialog, ChooserState& state, const std::string& text) {
+  if (state.wideFont || !state.calls.BeyondAnsi(text)) return;
+  state.wideFont = MessageFaceFontLike(dialog);
+  if (!state.wideFont) return;
+  for (int id : {chooser_id::NameEdit, chooser_id::FolderList, chooser_id::FileList}) {
+    SendDlgItemMessageW(dialog, id, WM_SETFONT, reinterpret_cast<WPARAM>(state.wideFont.Get()),
+                        TRUE);
   }
-  text.resize(length < text.size() ? length : 0);
-  return text;
 }
 
-bool IsDirectory(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-// The names of the folder's entries: sub-folders or files.
-std::vector<std::string> ListEntries(const std::string& folder, bool folders) {
-  std::vector<std::string> names;
-  std::string pattern = folder;
-  if (!pattern.empty() && pattern.back() != '\\') pattern += '\\';
-  pattern += "*.*";
-  WIN32_FIND_DATAA data{};
-  HANDLE find = FindFirstFileA(pattern.c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (isFolder == folders) names.emplace_back(data.cFileName);
-  } while (FindNextFileA(find, &data));
-  FindClose(find);
-  return names;
-}
-
-void FillDrives(HWND dialog, const std::string& currentDir) {
+void FillDrives(HWND dialog, const ChooserState& state) {
   HWND combo = GetDlgItem(dialog, chooser_id::DriveList);
   SendMessageA(combo, CB_RESETCONTENT, 0, 0);
   const DWORD drives = GetLogicalDrives();
+  const std::string& currentDir = state.currentDir;
   for (int i = 0; i < 26; ++i) {
     if ((drives & (1u << i)) == 0) continue;
-    const std::string root = DriveRoot(static_cast<char>('A' + i));
     const LRESULT index =
-        SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(root.c_str()));
+        state.calls.AddString(combo, CB_ADDSTRING, DriveRoot(static_cast<char>('A' + i)));
     if (currentDir.size() >= 2 && currentDir[1] == ':' &&
         std::toupper(static_cast<unsigned char>(currentDir[0])) == 'A' + i) {
       SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
@@ -80,31 +58,31 @@ void FillDrives(HWND dialog, const std::string& currentDir) {
 }
 
 // Makes folder the current folder: process directory, lists, drive and edit
-// box. False (and nothing changed) when the folder cannot be entered.
-bool EnterFolder(HWND dialog, ChooserState& state, const std::string& folder) {
-  if (!SplitFolderPath(folder) || !SetCurrentDirectoryA(folder.c_str())) return false;
+// box. False (and nothing changed) when the folder cannot be entered. folder
+// is a copy: it often comes from state.rows, which this replaces.
+bool EnterFolder(HWND dialog, ChooserState& state, std::string folder) {
+  if (!SplitFolderPath(folder) || !state.calls.ChangeFolder(folder)) return false;
   state.currentDir = folder;
-  state.rows = FolderRows(folder, ListEntries(folder, true));
+  state.rows = FolderRows(folder, state.calls.FolderEntries(folder, true), state.calls.Encoding());
+  const std::vector<std::string> files = state.calls.FolderEntries(folder, false);
+  for (const FolderRow& row : state.rows) FitFontTo(dialog, state, row.name);
+  for (const std::string& name : files) FitFontTo(dialog, state, name);
 
   HWND list = GetDlgItem(dialog, chooser_id::FolderList);
   SendMessageA(list, WM_SETREDRAW, FALSE, 0);
   SendMessageA(list, LB_RESETCONTENT, 0, 0);
-  for (const FolderRow& row : state.rows) {
-    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row.name.c_str()));
-  }
+  for (const FolderRow& row : state.rows) state.calls.AddString(list, LB_ADDSTRING, row.name);
   SendMessageA(list, LB_SETCURSEL, CurrentFolderRow(state.rows), 0);
   SendMessageA(list, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list, nullptr, TRUE);
 
-  HWND files = GetDlgItem(dialog, chooser_id::FileList);
-  SendMessageA(files, LB_RESETCONTENT, 0, 0);
-  for (const std::string& name : ListEntries(folder, false)) {
-    SendMessageA(files, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-  }
+  HWND fileList = GetDlgItem(dialog, chooser_id::FileList);
+  SendMessageA(fileList, LB_RESETCONTENT, 0, 0);
+  for (const std::string& name : files) state.calls.AddString(fileList, LB_ADDSTRING, name);
 
-  FillDrives(dialog, folder);
+  FillDrives(dialog, state);
   HWND edit = GetDlgItem(dialog, chooser_id::NameEdit);
-  SetWindowTextA(edit, folder.c_str());
+  state.calls.SetText(edit, folder);
   SendMessageA(edit, EM_SETSEL, 0, -1);
   return true;
 }
@@ -113,9 +91,9 @@ void Place(HWND dialog, int id, int x, int y, int width, int height) {
   SetWindowPos(GetDlgItem(dialog, id), nullptr, x, y, width, height, SWP_NOZORDER);
 }
 
-void LayOut(HWND dialog) {
+void LayOut(HWND dialog, const TextCalls& calls) {
   using namespace chooser_id;
-  SetWindowTextA(dialog, kChooserCaption);
+  calls.SetText(dialog, kChooserCaption);
   SetDlgItemTextA(dialog, NameLabel, "Directory &Name:");
   SetDlgItemTextA(dialog, FoldersLabel, "&Directories:");
   SetDlgItemTextA(dialog, FilesLabel, "&Files: (*.*)");
@@ -151,26 +129,21 @@ void DrawFolderRow(const DRAWITEMSTRUCT& item, const ChooserState& state) {
   DeleteObject(folderBrush);
   FrameRect(dc, &glyph, GetSysColorBrush(COLOR_BTNSHADOW));
 
-  std::string text(
-      static_cast<std::size_t>(SendMessageA(item.hwndItem, LB_GETTEXTLEN, item.itemID, 0)) + 1,
-      '\0');
-  const LRESULT length =
-      SendMessageA(item.hwndItem, LB_GETTEXT, item.itemID, reinterpret_cast<LPARAM>(text.data()));
-  text.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+  const std::string text = state.calls.ItemText(item.hwndItem, item.itemID);
   RECT textBounds = item.rcItem;
   textBounds.left = glyph.right + 4;
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
-  DrawTextA(dc, text.c_str(), -1, &textBounds, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+  state.calls.Draw(dc, text, textBounds, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
   if ((item.itemState & ODS_FOCUS) != 0) DrawFocusRect(dc, &item.rcItem);
 }
 
 void OnOk(HWND dialog, ChooserState& state) {
-  const std::string text = WindowText(GetDlgItem(dialog, chooser_id::NameEdit));
-  if (!IsDirectory(text)) {
+  const std::string text = state.calls.GetText(GetDlgItem(dialog, chooser_id::NameEdit));
+  if (!state.calls.IsFolder(text)) {
     const int answer =
         RunMessageDialog(dialog, kConfirmCaption, kCreateDirectoryQuestion, IDI_QUESTION,
-                         {{"&Yes", IDYES}, {"&No", IDNO}}, IDYES, IDNO);
+                         {{"&Yes", IDYES}, {"&No", IDNO}}, IDYES, IDNO, state.calls.Encoding());
     if (answer != IDYES) return;
   }
   state.result = text;
@@ -183,8 +156,8 @@ INT_PTR ChooserMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_INITDIALOG: {
       state = reinterpret_cast<ChooserState*>(lParam);
       SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-      LayOut(dialog);
-      const std::string current = CurrentDirectory();
+      LayOut(dialog, state->calls);
+      const std::string current = state->calls.CurrentFolder();
       if (!EnterFolder(dialog, *state, ChooserStartFolder(state->start, current))) {
         EnterFolder(dialog, *state, current);
       }
@@ -217,18 +190,16 @@ INT_PTR ChooserMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) 
             !EnterFolder(dialog, *state, state->rows[static_cast<std::size_t>(row)].path)) {
           MessageBeep(MB_ICONWARNING);
         }
+      } else if (id == chooser_id::NameEdit && code == EN_CHANGE) {
+        FitFontTo(dialog, *state, state->calls.GetText(reinterpret_cast<HWND>(lParam)));
       } else if (id == chooser_id::DriveList && code == CBN_SELCHANGE) {
         HWND combo = GetDlgItem(dialog, chooser_id::DriveList);
         const LRESULT index = SendMessageA(combo, CB_GETCURSEL, 0, 0);
-        char root[8] = {};
-        if (index >= 0 &&
-            SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0) <
-                static_cast<LRESULT>(sizeof(root)) &&
-            SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(index),
-                         reinterpret_cast<LPARAM>(root)) > 0 &&
-            !EnterFolder(dialog, *state, DriveRoot(root[0]))) {
+        const std::string root =
+            index >= 0 ? state->calls.ItemText(combo, static_cast<WPARAM>(index), true) : "";
+        if (!root.empty() && !EnterFolder(dialog, *state, DriveRoot(root[0]))) {
           MessageBeep(MB_ICONWARNING);
-          FillDrives(dialog, state->currentDir);
+          FillDrives(dialog, *state);
         }
       } else {
         return FALSE;
@@ -255,7 +226,8 @@ INT_PTR CALLBACK ChooserProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 
 }  // namespace
 
-std::optional<std::string> RunDirectoryChooser(HWND owner, const std::string& start) {
+std::optional<std::string> RunDirectoryChooser(HWND owner, const std::string& start,
+                                               registry::TextEncoding encoding) {
   using namespace chooser_id;
   DialogTemplate dialog(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, WS_EX_DLGMODALFRAME);
   dialog.AddItem(NameLabel, DialogClass::Static, WS_VISIBLE | SS_LEFT);
@@ -276,10 +248,10 @@ std::optional<std::string> RunDirectoryChooser(HWND owner, const std::string& st
   dialog.AddItem(IDOK, DialogClass::Button, WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON);
   dialog.AddItem(IDCANCEL, DialogClass::Button, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON);
 
-  ChooserState state;
+  ChooserState state(encoding);
   state.start = start;
-  const INT_PTR result = DialogBoxIndirectParamA(GetModuleHandleA(nullptr), dialog.Get(), owner,
-                                                 ChooserProc, reinterpret_cast<LPARAM>(&state));
+  const INT_PTR result =
+      state.calls.RunDialog(dialog.Get(), owner, ChooserProc, reinterpret_cast<LPARAM>(&state));
   if (state.error) std::rethrow_exception(state.error);
   if (result != IDOK) return std::nullopt;
   return state.result;

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "registry/RegistryApi.h"
+
 namespace vormlan::ui {
 
 inline constexpr char kChooserCaption[] = "Select Directory";
@@ -37,6 +39,10 @@ inline constexpr int DriveList = 208;
 // answer is Yes. Returns the edit box text exactly on OK, nothing on Cancel,
 // Esc, the close button or when the dialog cannot be shown. Creates nothing.
 // An error inside the dialog (out of memory) closes it and is rethrown.
-std::optional<std::string> RunDirectoryChooser(HWND owner, const std::string& start);
+// Paths in and out are in the given encoding: in UTF-8 the dialog lists,
+// takes and gives folder names in any script.
+std::optional<std::string> RunDirectoryChooser(
+    HWND owner, const std::string& start,
+    registry::TextEncoding encoding = registry::TextEncoding::Ansi);
 
 }  // namespace vormlan::ui

@@ -56,7 +56,8 @@ std::string JoinFolderPath(const FolderPath& path, std::size_t depth) {
 }
 
 std::vector<FolderRow> FolderRows(const std::string& currentDir,
-                                  std::vector<std::string> subFolders) {
+                                  std::vector<std::string> subFolders,
+                                  registry::TextEncoding encoding) {
   const std::optional<FolderPath> current = SplitFolderPath(currentDir);
   if (!current) throw std::invalid_argument("not an absolute path: " + currentDir);
 
@@ -72,10 +73,11 @@ std::vector<FolderRow> FolderRows(const std::string& currentDir,
   std::erase_if(subFolders, [](const std::string& name) {
     return name.empty() || name == "." || name == "..";
   });
-  std::stable_sort(subFolders.begin(), subFolders.end(),
-                   [](const std::string& a, const std::string& b) {
-                     return generation::CompareNames(a, b) < 0;
-                   });
+  const auto compare = encoding == registry::TextEncoding::Utf8 ? &generation::CompareNamesUtf8
+                                                                : &generation::CompareNames;
+  std::stable_sort(
+      subFolders.begin(), subFolders.end(),
+      [compare](const std::string& a, const std::string& b) { return compare(a, b) < 0; });
   const std::string base = JoinFolderPath(*current, depth);
   const std::string prefix = depth == 0 ? base : base + "\\";
   for (const std::string& name : subFolders) {

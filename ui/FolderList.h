@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "registry/RegistryApi.h"
+
 namespace vormlan::ui {
 
 // A path taken apart: its root ("C:\" or "\\server\share\") and the folder
@@ -37,10 +39,12 @@ struct FolderRow {
 // The rows for currentDir (an absolute path) with the given sub-folder names:
 // the root, each folder down to the current one (the root itself is current
 // when there is no folder), then the sub-folders sorted with the program's
-// case-insensitive name order, one level deeper. "." and ".." are dropped.
-// Throws std::invalid_argument when currentDir is not absolute.
+// case-insensitive name order for texts in the given encoding, one level
+// deeper. "." and ".." are dropped. Throws std::invalid_argument when
+// currentDir is not absolute.
 std::vector<FolderRow> FolderRows(const std::string& currentDir,
-                                  std::vector<std::string> subFolders);
+                                  std::vector<std::string> subFolders,
+                                  registry::TextEncoding encoding = registry::TextEncoding::Ansi);
 
 // Index of the current folder's row in rows (0 when rows are empty).
 std::size_t CurrentFolderRow(const std::vector<FolderRow>& rows);

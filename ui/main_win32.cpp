@@ -2,9 +2,12 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "common/Exception.h"
 #include "common/WideText_win32.h"
 #include "probes/TMGui_win32.h"
+#include "ui/TextCalls_win32.h"
 
 namespace vormlan::ui {
 
@@ -81,19 +84,6 @@ bool FontInstalled(const char* face) {
   EnumFontFamiliesExA(screen, &wanted, &NoteFontFound, reinterpret_cast<LPARAM>(&found), 0);
   ReleaseDC(nullptr, screen);
   return found;
-}
-
-// The face of the system's message boxes (present on every machine).
-std::string MessageFace() {
-  NONCLIENTMETRICSA metrics{};
-  metrics.cbSize = sizeof(metrics);
-  if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
-    metrics.cbSize = offsetof(NONCLIENTMETRICSA, lfMessageFont) + sizeof(LOGFONTA);
-    if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0)) {
-      return "Tahoma";
-    }
-  }
-  return metrics.lfMessageFont.lfFaceName;
 }
 
 }  // namespace
@@ -264,7 +254,7 @@ void Form1Window::LayOut() {
                  display.bottom - display.top, SWP_NOZORDER | SWP_NOACTIVATE);
   }
 
-  SendMessageA(controls_.ListBox1, LB_SETITEMHEIGHT, 0, Scaled(13));
+  ApplyListFont();
 
   // Labels grow to their text where the font draws it wider.
   for (HWND label : {controls_.Label1, controls_.lblArchitecture}) {
@@ -305,6 +295,17 @@ void Form1Window::LayOut() {
   if (window_.Get() != nullptr) InvalidateRect(window_.Get(), nullptr, TRUE);
 }
 
+void Form1Window::ApplyListFont() {
+  if (listBeyondAnsi_ && listFont_.Get() == nullptr) {
+    listFont_.Reset(CreateFontA(
+        -Scaled(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, MessageFace().c_str()));
+  }
+  HGDIOBJ font = listBeyondAnsi_ && listFont_.Get() != nullptr ? listFont_.Get() : font_.Get();
+  SendMessageW(controls_.ListBox1, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  SendMessageA(controls_.ListBox1, LB_SETITEMHEIGHT, 0, Scaled(13));
+}
+
 void Form1Window::OnDpiChanged(int dpi, const RECT& suggested) {
   if (dpi <= 0 || dpi == dpi_) return;
   dpi_ = dpi;
@@ -313,6 +314,8 @@ void Form1Window::OnDpiChanged(int dpi, const RECT& suggested) {
   UniqueGdiObject oldListFont = std::move(listFont_);
   CreateFormFont();
   LayOut();
+  // The scroll extent was measured in the old font.
+  probes::SetListBoxExtent(controls_.ListBox1);
   SetWindowPos(window_.Get(), nullptr, suggested.left, suggested.top,
                suggested.right - suggested.left, suggested.bottom - suggested.top,
                SWP_NOZORDER | SWP_NOACTIVATE);
@@ -420,26 +423,10 @@ void Form1Window::ReplacePrinterLines(const std::vector<std::string>& lines) {
   HWND list = controls_.ListBox1;
   // MS Sans Serif draws the ANSI code page only: names beyond it are shown
   // in the system's message face, which draws far more scripts.
-  bool beyondAnsi = false;
-  for (const std::string& line : lines) {
-    const std::wstring wide = WideFromUtf8(line);
-    BOOL lossy = FALSE;
-    if (!wide.empty() &&
-        (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
-                             static_cast<int>(wide.size()), nullptr, 0, nullptr, &lossy) == 0 ||
-         lossy)) {
-      beyondAnsi = true;
-      break;
-    }
-  }
-  if (beyondAnsi && listFont_.Get() == nullptr) {
-    listFont_.Reset(CreateFontA(
-        -Scaled(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, MessageFace().c_str()));
-  }
-  HGDIOBJ listFont = beyondAnsi && listFont_.Get() != nullptr ? listFont_.Get() : font_.Get();
-  SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(listFont), FALSE);
-  SendMessageA(list, LB_SETITEMHEIGHT, 0, Scaled(13));
+  const TextCalls utf8(registry::TextEncoding::Utf8);
+  listBeyondAnsi_ = std::any_of(lines.begin(), lines.end(),
+                                [&](const std::string& line) { return utf8.BeyondAnsi(line); });
+  ApplyListFont();
   SendMessageA(list, WM_SETREDRAW, FALSE, 0);
   SendMessageA(list, LB_RESETCONTENT, 0, 0);
   for (const std::string& line : lines) {

@@ -125,6 +125,9 @@ class Form1Window : public MainFormView {
   void CreateFormFont();
   // Places every control at its bounds scaled to dpi_, with the font.
   void LayOut();
+  // The printer list's font (listFont_ where listBeyondAnsi_, else the
+  // window font) and line height for dpi_.
+  void ApplyListFont();
   // WM_DPICHANGED: the new pixels per inch and the window's suggested bounds.
   void OnDpiChanged(int dpi, const RECT& suggested);
 
@@ -140,6 +143,7 @@ class Form1Window : public MainFormView {
   // The printer list's font where a name holds characters the window font
   // lacks (the system's message face, same height); null otherwise.
   UniqueGdiObject listFont_;
+  bool listBeyondAnsi_ = false;  // the printer list holds such a name
   Form1Controls controls_;
   HWND lastFocus_ = nullptr;
   int dpi_ = 96;

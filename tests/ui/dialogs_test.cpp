@@ -267,6 +267,112 @@ TEST_F(ChooserTest, AnExistingDirectoryIsAcceptedWithoutAQuestion) {
   EXPECT_EQ(FindWindowA("#32770", kConfirmCaption), nullptr);
 }
 
+// --- UTF-8: names in any script, through the W-functions.
+
+std::wstring WideText(HWND window) {
+  wchar_t buffer[1024] = {};
+  GetWindowTextW(window, buffer, 1024);
+  return buffer;
+}
+
+std::wstring WideListText(HWND list, LRESULT row) {
+  wchar_t buffer[MAX_PATH] = {};
+  SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(buffer));
+  return buffer;
+}
+
+std::string Utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+HGDIOBJ FontOf(HWND window) {
+  return reinterpret_cast<HGDIOBJ>(SendMessageW(window, WM_GETFONT, 0, 0));
+}
+
+// A message with a Cyrillic queue name shows it as itself, in the message
+// face (MS Sans Serif holds the ANSI code page only), and the box grows to
+// the text as drawn by the W-functions.
+TEST(PlainMessageTest, InUtf8ANameInAnyScriptIsShownAsItself) {
+  Win32Dialogs dialogs(registry::TextEncoding::Utf8);
+  const std::wstring expected =
+      L"Driver has been created: \u041B\u0430\u0437\u0435\u0440\u043D"
+      L"\u044B\u0439 \u043F\u0440\u0438\u043D\u0442\u0435\u0440";
+  bool checked = false;
+  Robot robot({WhenDialog("Vormlan", [&](HWND dialog) {
+    checked = true;
+    EXPECT_TRUE(IsWindowUnicode(dialog));
+    HWND shown = nullptr;
+    for (HWND w = GetWindow(dialog, GW_CHILD); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+      if (WideText(w) == expected) shown = w;
+    }
+    ASSERT_NE(shown, nullptr);
+    EXPECT_TRUE(IsWindowVisible(shown));
+    EXPECT_NE(FontOf(shown), FontOf(dialog));
+    EXPECT_THAT(ButtonTexts(dialog), ::testing::ElementsAre("OK"));
+    EXPECT_TRUE(IsCentredOnScreen(dialog));
+    PressKey(dialog, VK_RETURN);
+  })});
+  dialogs.ShowPlainMessage("Driver has been created: Лазерный принтер");
+  EXPECT_TRUE(checked);
+  EXPECT_TRUE(robot.Finished());
+}
+
+// A folder named in Cyrillic is listed as itself, entered from the list and
+// given back in UTF-8 (a path longer than a short string, so that entering a
+// row must not read the row list it replaces); a new one typed in Cyrillic
+// is confirmed and created.
+TEST_F(ChooserTest, InUtf8FoldersInAnyScriptAreListedEnteredTypedAndCreated) {
+  vormlan::test::TempDir temp;
+  const std::filesystem::path base = temp.Path() / L"\u041F\u0430\u043A\u0435\u0442\u044B";
+  std::filesystem::create_directories(base / L"\u0430\u0440\u0445\u0438\u0432");
+  std::filesystem::create_directories(base / L"\u0411\u0430\u043D\u043A");
+  vormlan::test::WriteFile(base / L"\u0444\u0430\u0439\u043B.txt", "x");
+  const std::string start = Utf8(base / "vormlan.exe");
+  std::vector<std::wstring> rows;
+  std::wstring file;
+  std::wstring afterEnter;
+  bool wideFont = false;
+  Robot robot({WhenDialog(kChooserCaption, [&](HWND dialog) {
+    EXPECT_TRUE(IsWindowUnicode(dialog));
+    HWND folders = GetDlgItem(dialog, chooser_id::FolderList);
+    const LRESULT count = SendMessageW(folders, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = SendMessageW(folders, LB_GETCURSEL, 0, 0); i < count; ++i) {
+      rows.push_back(WideListText(folders, i));
+    }
+    file = WideListText(GetDlgItem(dialog, chooser_id::FileList), 0);
+    wideFont = FontOf(folders) != FontOf(dialog) &&
+               FontOf(GetDlgItem(dialog, chooser_id::NameEdit)) == FontOf(folders);
+    // Double-click "архив", the first sub-folder.
+    const LRESULT current = SendMessageW(folders, LB_GETCURSEL, 0, 0);
+    SendMessageW(folders, LB_SETCURSEL, static_cast<WPARAM>(current + 1), 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(chooser_id::FolderList, LBN_DBLCLK),
+                 reinterpret_cast<LPARAM>(folders));
+    afterEnter = WideText(GetDlgItem(dialog, chooser_id::NameEdit));
+    PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+  })});
+  Win32Dialogs dialogs(registry::TextEncoding::Utf8);
+  EXPECT_EQ(dialogs.ChooseDirectory(start), Utf8(base / L"\u0430\u0440\u0445\u0438\u0432"));
+  EXPECT_THAT(
+      rows, ::testing::ElementsAre(L"\u041F\u0430\u043A\u0435\u0442\u044B",
+                                   L"\u0430\u0440\u0445\u0438\u0432", L"\u0411\u0430\u043D\u043A"));
+  EXPECT_EQ(file, L"\u0444\u0430\u0439\u043B.txt");
+  EXPECT_EQ(afterEnter, (base / L"\u0430\u0440\u0445\u0438\u0432").wstring());
+  EXPECT_TRUE(wideFont);
+
+  const std::filesystem::path typed = base / L"\u041D\u043E\u0432\u0430\u044F";
+  Robot typing({WhenDialog(kChooserCaption,
+                           [&](HWND dialog) {
+                             SetWindowTextW(GetDlgItem(dialog, chooser_id::NameEdit),
+                                            typed.wstring().c_str());
+                             PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+                           }),
+                WhenDialog(kConfirmCaption, [](HWND box) { PressKey(box, VK_RETURN); })});
+  WindowHost host(dialogs, registry::TextEncoding::Utf8);
+  EXPECT_EQ(host.ChooseDirectory(start), Utf8(typed));
+  EXPECT_TRUE(std::filesystem::is_directory(typed));
+}
+
 }  // namespace
 }  // namespace vormlan::ui
 

@@ -7,16 +7,19 @@
 #
 # Queues: one whose driver only x64 registers, a version 4 driver of the
 # driver store, one whose driver x86 and x64 both register (the x86 one is
-# chosen in the window), and one named in Cyrillic. Screenshots of page 2
-# with and without the architecture choice, and of both pages at 144 DPI,
-# go to SHOTS.
+# chosen in the window), one named in Cyrillic (packaged into a folder typed
+# in Cyrillic), and one whose Cyrillic-named file is missing (packaged into a
+# Cyrillic folder picked in the chooser's list with the mouse; the message
+# naming the file is read back with WINDOW_TEXTS). Screenshots of page 2
+# with and without the architecture choice, of that message, and of both
+# pages at 144 DPI, go to SHOTS.
 #
-# Usage: end_to_end.sh SOURCE_DIR PREFIX BITS VORMLAN_EXE CLI_EXE VERDICT_EXE SHOTS
+# Usage: end_to_end.sh SOURCE_DIR PREFIX BITS VORMLAN_EXE CLI_EXE VERDICT_EXE SHOTS WINDOW_TEXTS
 #   BITS: 64 for the x86_64 build, 32 for the i686 build (run under WoW64;
 #   skipped with exit 77 where the host cannot run 32-bit programs).
 #   Run under xvfb-run.
 set -u
-src="$1"; prefix="$2"; bits="$3"; exe="$4"; cli="$5"; verdict="$6"; shots="$7"
+src="$1"; prefix="$2"; bits="$3"; exe="$4"; cli="$5"; verdict="$6"; shots="$7"; texts="$8"
 
 wine64=/usr/lib/wine/wine64
 loader=$wine64
@@ -89,6 +92,8 @@ dpi_reg() {
   driver "$x86key\\Version-3\\Twin PCL Driver" twinpcl.gpd twinres.dll
   queue "Лазерный принтер" "Лазерный драйвер PCL"
   driver "$x64key\\Version-3\\Лазерный драйвер PCL" cyrpcl.gpd cyrres.dll
+  queue "Ящичный принтер" "Ящичный драйвер PCL"
+  driver "$x64key\\Version-3\\Ящичный драйвер PCL" cyrpcl.gpd отчёт.dll
 } | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$prefix/drive_c/window-e2e.reg"
 w64 regedit /s 'C:\window-e2e.reg'
 
@@ -180,6 +185,9 @@ await() {
   xdotool windowfocus "$box" 2>/dev/null
   sleep 0.5
 }
+# The texts of the dialog titled $1 and its controls: "id left top width
+# height text" a line.
+texts_of() { w64 "$texts" "$1" '#32770' 2>/dev/null | tr -d '\r'; }
 finish() {  # ends the program through Exit and waits for it
   key alt+e
   for _ in $(seq 1 40); do kill -0 "$pid" 2>/dev/null || break; sleep 0.5; done
@@ -201,7 +209,15 @@ package() {  # folder, shot ("" for none), keys...
   key alt+g
   if ! await "Select Directory"; then fail "$folder: no folder chooser"; finish; return; fi
   key alt+n
-  xdotool type --delay 40 "C:\\out\\$folder"
+  # Keys beyond the keyboard's layout are typed through a remapped key that
+  # the window may miss: the name box is read back and typed again if so.
+  local typed="C:\\out\\$folder" attempt
+  for attempt in 1 2 3; do
+    xdotool type --delay 80 "$typed"
+    sleep 0.5
+    [ "$(texts_of "Select Directory" | awk '$1 == 202' | cut -d' ' -f6-)" = "$typed" ] && break
+    key Home shift+End
+  done
   key Return
   await Confirm && key Return
   await Vormlan && key Return
@@ -235,6 +251,57 @@ expect_files() {  # folder, expected listing
   if [ "$got" = "$2" ]; then pass "$(basename "$1"): holds $2"
   else fail "$(basename "$1"): holds '$got', not '$2'"; fi
 }
+
+# A Cyrillic file name is missing from the store: the driver is packaged into
+# "C:\out\Архив", reached in the chooser's list (drive C:, then "out" and
+# "Архив" double-clicked), and the message names the file as itself.
+mkdir -p "$out/Архив"
+if start; then
+  key alt+a
+  key alt+n
+  key Tab Tab Down Down Down Down Down
+  key alt+g
+  if await "Select Directory"; then
+    key alt+r
+    key c
+    pick() {  # row: double-click that row of the folder list (rows are 16 pixels high)
+      local list
+      list=$(texts_of "Select Directory" | awk '$1 == 204 {print $2, $3}')
+      [ -n "$list" ] || return 1
+      set -- "$1" $list
+      xdotool mousemove $(($2 + 40)) $(($3 + 16 * $1 + 8)) click --repeat 2 --delay 80 1
+      sleep 0.8
+    }
+    pick 1 && pick 2
+    if texts_of "Select Directory" | awk '$1 == 202' | grep -q ' C:\\out\\Архив$'; then
+      pass "chooser: C:\\out\\Архив picked from the list"
+    else
+      fail "chooser: the list did not lead to C:\\out\\Архив"
+      texts_of "Select Directory" | sed 's/^/  /'
+    fi
+    key Return
+    if await Vormlan; then
+      if texts_of Vormlan | grep -q 'отчёт.dll$'; then
+        pass "message: names the missing отчёт.dll as itself"
+      else
+        fail "message: does not name отчёт.dll"; texts_of Vormlan | sed 's/^/  /'
+      fi
+      box=$(xdotool search --name '^Vormlan$' | tail -1)
+      eval "$(xdotool getwindowgeometry --shell "$box")"
+      import -window root -crop "$((WIDTH + 4))x$((HEIGHT + 4))+$((X - 2))+$((Y - 2))" +repage \
+        "$shots/vormlan-message-cyrillic.png"
+      key Return
+    else
+      fail "message: no box after the chooser"
+    fi
+  else
+    fail "chooser: not shown"
+  fi
+  finish || fail "Архив: the program did not end after Exit"
+else
+  fail "Архив: no window"
+fi
+expect_files "$out/Архив" "cyrpcl.gpd unidrv.dll unidrv.hlp unidrvui.dll vormlan.inf "
 
 # A driver registered for x64 only: the x64 store's files, an INF for NTamd64.
 package arch "$shots/vormlan-generate-one-arch.png" a
@@ -272,15 +339,17 @@ judge "$out/twin" x86 no
 # A queue and driver named in Cyrillic: listed as themselves (the fourth
 # line: the registry keeps the queues in order of their names), packaged
 # with a UTF-16 INF.
-package cyrillic "$shots/vormlan-generate-cyrillic.png" Down Down Down Down
-expect_files "$out/cyrillic" "cyrpcl.gpd cyrres.dll unidrv.dll unidrv.hlp unidrvui.dll vormlan.inf "
-if [ "$(head -c 2 "$out/cyrillic/vormlan.inf" 2>/dev/null | od -An -tx1 | tr -d ' ')" = fffe ] &&
-  iconv -f UTF-16 -t UTF-8 "$out/cyrillic/vormlan.inf" | grep -q 'Лазерный драйвер PCL'; then
-  pass "cyrillic: a UTF-16 INF naming the driver as it is"
+# The folder is typed in Cyrillic.
+package кириллица "$shots/vormlan-generate-cyrillic.png" Down Down Down Down
+cyr="$out/кириллица"
+expect_files "$cyr" "cyrpcl.gpd cyrres.dll unidrv.dll unidrv.hlp unidrvui.dll vormlan.inf "
+if [ "$(head -c 2 "$cyr/vormlan.inf" 2>/dev/null | od -An -tx1 | tr -d ' ')" = fffe ] &&
+  iconv -f UTF-16 -t UTF-8 "$cyr/vormlan.inf" | grep -q 'Лазерный драйвер PCL'; then
+  pass "кириллица: a UTF-16 INF naming the driver as it is"
 else
-  fail "cyrillic: no UTF-16 INF naming the driver"
+  fail "кириллица: no UTF-16 INF naming the driver"
 fi
-judge "$out/cyrillic" x64 yes
+judge "$cyr" x64 yes
 
 # --- 144 DPI: both pages, and the window grown by half.
 { printf 'REGEDIT4\r\n\r\n'; dpi_reg 144; } >"$prefix/drive_c/dpi.reg"

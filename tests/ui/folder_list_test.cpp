@@ -73,6 +73,23 @@ TEST(FolderRowsTest, EnteringARowMakesItsPathTheCurrentFolder) {
   EXPECT_EQ(down[4].kind, Kind::Current);
 }
 
+// UTF-8 names are taken apart at the separators only and ordered by letter,
+// case ignored, in any script (byte order would put "Банк" before "архив").
+TEST(FolderRowsTest, Utf8NamesInAnyScriptKeepTheirBytesAndSortByLetter) {
+  const auto rows =
+      FolderRows("C:\\Документы\\Пакеты", {"яблоко", "Банк", "архив", "Zeta", "alpha"},
+                 registry::TextEncoding::Utf8);
+  ASSERT_EQ(rows.size(), 8u);
+  EXPECT_EQ(rows[1].name, "Документы");
+  EXPECT_EQ(rows[2].path, "C:\\Документы\\Пакеты");
+  EXPECT_EQ(rows[2].kind, Kind::Current);
+  const std::vector<std::string> subs{rows[3].name, rows[4].name, rows[5].name, rows[6].name,
+                                      rows[7].name};
+  EXPECT_EQ(subs, (std::vector<std::string>{"alpha", "Zeta", "архив", "Банк", "яблоко"}));
+  EXPECT_EQ(rows[5].path, "C:\\Документы\\Пакеты\\архив");
+  EXPECT_EQ(ChooserStartFolder("C:\\Документы\\vormlan.exe", "D:\\"), "C:\\Документы");
+}
+
 TEST(ChooserStartTest, DriveStartsOpenInTheExecutablesFolderOthersInTheCurrentOne) {
   EXPECT_EQ(ChooserStartFolder("C:\\Program Files\\Vormlan\\vormlan.exe", "D:\\work"),
             "C:\\Program Files\\Vormlan");

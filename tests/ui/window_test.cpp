@@ -315,6 +315,79 @@ TEST_F(WindowTest, TheArchitectureDropDownComesAndGoesWithTheSelection) {
   EXPECT_GT(bounds[1], 32 + 209);
 }
 
+// WM_DPICHANGED, as Windows sends it when the window moves to a monitor of
+// another pixel density: controls, font, line height and scroll extent
+// follow the new density, the window takes the suggested bounds, and back at
+// 96 every size is the one of the description again.
+TEST_F(WindowTest, ADpiChangeRescalesTheLayoutAndFontAndBackAt96RestoresThem) {
+  services.printers.push_back("Лазерный принтер");
+  ToPage2();
+  HWND form = window.Handle();
+  const auto fontHeight = [](HWND control) {
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof(font),
+               &font);
+    return font.lfHeight;
+  };
+  const auto extent = [this] { return SendMessageA(c().ListBox1, LB_GETHORIZONTALEXTENT, 0, 0); };
+  const auto changeTo = [form](int dpi, RECT suggested) {
+    SendMessageW(form, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi),
+                 reinterpret_cast<LPARAM>(&suggested));
+  };
+  RECT original{};
+  GetWindowRect(form, &original);
+  const long buttonFont = fontHeight(c().btnBack);
+  const long listFont = fontHeight(c().ListBox1);
+  const HGDIOBJ listFace = reinterpret_cast<HGDIOBJ>(SendMessageW(c().ListBox1, WM_GETFONT, 0, 0));
+  const LRESULT extentAt96 = extent();
+  ASSERT_GT(extentAt96, 473);
+
+  const RECT larger{original.left, original.top, original.left + 780, original.top + 540};
+  changeTo(144, larger);
+  EXPECT_EQ(window.Dpi(), 144);
+  RECT now{};
+  GetWindowRect(form, &now);
+  EXPECT_EQ(now.right - now.left, 780);
+  EXPECT_EQ(now.bottom - now.top, 540);
+  EXPECT_EQ(Bounds(c().PageControl1), (std::vector<int>{0, 0, 762, 504}));
+  EXPECT_EQ(Bounds(c().ListBox1), (std::vector<int>{12, 48, 710, 314}));
+  EXPECT_EQ(Bounds(c().btnBack), (std::vector<int>{360, 420, 113, 38}));
+  EXPECT_EQ(Bounds(c().Button1), (std::vector<int>{492, 420, 113, 38}));
+  EXPECT_EQ(Bounds(c().btnExit2), (std::vector<int>{627, 420, 113, 38}));
+  EXPECT_EQ(Bounds(c().Image1), (std::vector<int>{648, 48, 86, 62}));
+  EXPECT_EQ(fontHeight(c().btnBack), -17);
+  EXPECT_EQ(SendMessageA(c().ListBox1, LB_GETITEMHEIGHT, 0, 0), 20);
+  // The Cyrillic name keeps a face that draws it, at the new height.
+  EXPECT_EQ(fontHeight(c().ListBox1), -17);
+  EXPECT_NE(reinterpret_cast<HGDIOBJ>(SendMessageW(c().ListBox1, WM_GETFONT, 0, 0)),
+            reinterpret_cast<HGDIOBJ>(SendMessageW(c().btnBack, WM_GETFONT, 0, 0)));
+  EXPECT_GT(extent(), extentAt96 * 14 / 10);
+  // A second message with the same density changes nothing.
+  changeTo(144, original);
+  GetWindowRect(form, &now);
+  EXPECT_EQ(now.right - now.left, 780);
+
+  changeTo(96, original);
+  EXPECT_EQ(window.Dpi(), 96);
+  RECT client{};
+  GetClientRect(form, &client);
+  EXPECT_EQ(client.right, 509);
+  EXPECT_EQ(client.bottom, 337);
+  EXPECT_EQ(Bounds(c().PageControl1), (std::vector<int>{0, 0, 508, 336}));
+  EXPECT_EQ(Bounds(c().ListBox1), (std::vector<int>{8, 32, 473, 209}));
+  EXPECT_EQ(Bounds(c().btnBack), (std::vector<int>{240, 280, 75, 25}));
+  EXPECT_EQ(Bounds(c().Button1), (std::vector<int>{328, 280, 75, 25}));
+  EXPECT_EQ(Bounds(c().btnExit2), (std::vector<int>{418, 280, 75, 25}));
+  EXPECT_EQ(Bounds(c().Image1), (std::vector<int>{432, 32, 57, 41}));
+  EXPECT_EQ(Bounds(c().Memo1), (std::vector<int>{8, 80, 486, 166}));
+  EXPECT_EQ(fontHeight(c().btnBack), buttonFont);
+  EXPECT_EQ(fontHeight(c().ListBox1), listFont);
+  EXPECT_NE(reinterpret_cast<HGDIOBJ>(SendMessageW(c().ListBox1, WM_GETFONT, 0, 0)), listFace);
+  EXPECT_EQ(SendMessageA(c().ListBox1, LB_GETITEMHEIGHT, 0, 0), 13);
+  EXPECT_EQ(extent(), extentAt96);
+  EXPECT_EQ(ListLines(c().ListBox1).size(), 3u);
+}
+
 // Generation runs against an in-memory registry, through the program's own
 // host with fake dialogs.
 class GenerateTest : public WindowTest {
