@@ -129,15 +129,7 @@ done
 
 # --- generate writes the catalog: a driver whose files are PE images.
 windows=$work/Windows
-x64=$windows/System32/spool/drivers/x64/3
-mkdir -p "$x64" "$windows/System32/spool/drivers/color"
-cp "$dlls/localspl.dll" "$x64/unidrv.dll"
-cp "$dlls/localui.dll" "$x64/unidrvui.dll"
-cp "$dlls/compstui.dll" "$x64/colourres.dll"
-printf '*GPDFileName: "colour.gpd"\r\n' >"$x64/colour.gpd"
-echo help >"$x64/unidrv.hlp"
-echo profile >"$windows/System32/spool/drivers/color/KELCOL.icm"
-echo profile >"$windows/System32/spool/drivers/color/kelgrey.icm"
+write_colour_windows "$windows" "$dlls"
 fixture=$src/tests/data/cli/store-ready.reg
 generate() { "$cli" generate --registry "$fixture" --windows-dir "$windows" --arch x64 "$@"; }
 

@@ -60,3 +60,18 @@ DefaultDestDir=66000
 Kel="Kel"
 INF
 }
+
+# WINDOWS: a Windows directory holding the x64 driver of store-ready.reg's
+# "Colour" queue, its driver files real PE images from DLL_DIR, and its two
+# color profiles.
+write_colour_windows() {  # WINDOWS DLL_DIR
+  local x64=$1/System32/spool/drivers/x64/3 color=$1/System32/spool/drivers/color
+  mkdir -p "$x64" "$color"
+  cp "$2/localspl.dll" "$x64/unidrv.dll"
+  cp "$2/localui.dll" "$x64/unidrvui.dll"
+  cp "$2/compstui.dll" "$x64/colourres.dll"
+  printf '*GPDFileName: "colour.gpd"\r\n' >"$x64/colour.gpd"
+  echo help >"$x64/unidrv.hlp"
+  echo profile >"$color/KELCOL.icm"
+  echo profile >"$color/kelgrey.icm"
+}

@@ -210,15 +210,7 @@ cp "$work/saved.cat" "$pkg/kel.cat"
 
 # generate writes the signed catalog under Wine too.
 windows=$work/Windows
-x64=$windows/System32/spool/drivers/x64/3
-mkdir -p "$x64" "$windows/System32/spool/drivers/color"
-cp "$dlls/localspl.dll" "$x64/unidrv.dll"
-cp "$dlls/localui.dll" "$x64/unidrvui.dll"
-cp "$dlls/compstui.dll" "$x64/colourres.dll"
-printf '*GPDFileName: "colour.gpd"\r\n' >"$x64/colour.gpd"
-echo help >"$x64/unidrv.hlp"
-echo profile >"$windows/System32/spool/drivers/color/KELCOL.icm"
-echo profile >"$windows/System32/spool/drivers/color/kelgrey.icm"
+write_colour_windows "$windows" "$dlls"
 "$wine_run" "$cli" generate --registry "$(winpath "$src/tests/data/cli/store-ready.reg")" \
   --windows-dir "$(winpath "$windows")" --arch x64 --printer Colour --out "$(winpath "$work/colour")" \
   --sign "$(winpath "$work/signer.pfx")" --sign-password-file "$(winpath "$work/password.txt")" \
